@@ -1,0 +1,478 @@
+// Vorn raster drawing library: the image buffer.
+//
+// VornBuffer is an in-memory image of 32-bit pixels (bytes blue, green, red,
+// alpha, straight colour) with a pixel density, an optional background
+// colour and a transparency flag. Everything the library draws, composites,
+// resamples, reads or writes goes through this one class.
+//
+// Coordinates: column 0 is the left edge, row 0 the top row, y grows
+// downwards. Drawing outside a buffer is clipped silently; it is never an
+// error. Colour arguments come in the order red, green, blue, alpha.
+//
+// Ownership: every VornBuffer* the library returns belongs to the caller and
+// is released with VornBuffer::Destroy (the destructor is protected).
+#ifndef VORN_BUFFER_H
+#define VORN_BUFFER_H
+
+#include <vorn/export.h>
+
+#include <cstdint>
+
+/// One pixel: four bytes in memory order blue, green, red, alpha.
+/// Straight (not premultiplied) colour; alpha 0 is transparent, 255 opaque.
+struct _VORNRGBAQUAD {
+    unsigned char blue;
+    unsigned char green;
+    unsigned char red;
+    unsigned char alpha;
+};
+
+/// A position in buffer coordinates: x (column) then y (row), signed 32-bit.
+struct _VORNPOINT {
+    int x;
+    int y;
+};
+
+/// A colour in the hue, lightness, saturation model of hls.h. Hue,
+/// lightness and saturation run from 0 to 240; alpha is the pixel's alpha.
+struct _VORNHLSAQUAD {
+    unsigned char hue;
+    unsigned char lightness;
+    unsigned char saturation;
+    unsigned char alpha;
+};
+
+/// The image object. Create it with Build (or any member or function that
+/// returns a new buffer) and release it with Destroy.
+class VORN_API VornBuffer {
+public:
+    /// Raster operation of buffer compositing (see rop and the virtual
+    /// members blend, xorBlend, andBlend, orBlend).
+    enum ROP {
+        ROP_BLEND = 0, ///< pixel blend of each source pixel whose alpha is above 0
+        ROP_XOR = 1,   ///< blue, green and red XOR the source; alpha unchanged
+        ROP_AND = 2,   ///< the same with AND
+        ROP_OR = 3     ///< the same with OR
+    };
+
+    /// Byte order of the 4-byte pixels written by getRowRGBA.
+    enum RGBA_ORDER {
+        ORDER_RGBA = 0, ///< red, green, blue, alpha
+        ORDER_AGBR = 1, ///< alpha, green, blue, red
+        ORDER_ARGB = 2, ///< alpha, red, green, blue
+        ORDER_BGRA = 3  ///< blue, green, red, alpha (the buffer's own order)
+    };
+
+    // ---------------------------------------------------------------------
+    // Creation, destruction and copies
+    // ---------------------------------------------------------------------
+
+    /// Creates a buffer of width x height pixels.
+    ///
+    /// With `pixels` null the buffer allocates and owns a block of
+    /// width x height pixels, every byte 0 (transparent black). With a block
+    /// given, the buffer borrows it as is (neither copied nor cleared): the
+    /// caller keeps it alive, holding width x height pixels, for the
+    /// buffer's lifetime and frees it afterwards.
+    ///
+    /// Returns null, allocating nothing, unless width >= 1, height >= 1 and
+    /// width x height x 4 <= 2,147,483,647 bytes. The new buffer has density
+    /// 3780 pixels per metre (96 per inch), no background and no
+    /// transparency. Release it with Destroy.
+    static VornBuffer* Build(int width, int height, _VORNRGBAQUAD* pixels = nullptr);
+
+    /// Releases a buffer (its work areas, its pixel block when it owns it,
+    /// and the object) and sets the caller's pointer to null. Does nothing
+    /// for a null pointer.
+    static void Destroy(VornBuffer*& buffer);
+
+    /// Makes a buffer that shows the same pixels as `other` without owning
+    /// them: it shares other's pixel block (its ownsPixels is 0) and has no
+    /// polygon work areas of its own, so destroying both objects is safe.
+    /// The pixels must outlive the copy. Every other field is copied.
+    VornBuffer(const VornBuffer& other);
+
+    /// Turns this buffer into a non-owning view of `other`'s pixels, as the
+    /// copy constructor does. The memory this buffer owned before (pixel
+    /// block and work areas) is released first.
+    VornBuffer& operator=(const VornBuffer& other);
+
+    // ---------------------------------------------------------------------
+    // Accessors and metadata
+    // ---------------------------------------------------------------------
+
+    /// Number of columns.
+    int getWidth() const { return width; }
+    /// Number of rows.
+    int getHeight() const { return height; }
+
+    /// The pixel block: width x height pixels, row-major, top row first,
+    /// without gaps between rows; pixel (x, y) is element y x width + x.
+    /// Owned by the buffer or borrowed from the caller (see Build).
+    _VORNRGBAQUAD* getPixels() { return pixels; }
+    const _VORNRGBAQUAD* getPixels() const { return pixels; }
+
+    /// Address of pixel (x, y), or null when the buffer has no pixels or
+    /// the position is outside it.
+    _VORNRGBAQUAD* getPixel(int x, int y);
+    const _VORNRGBAQUAD* getPixel(int x, int y) const;
+
+    /// Stores the density: unit 0 pixels per metre, 1 pixels per inch,
+    /// 2 pixels per centimetre, and the horizontal and vertical values in
+    /// that unit. The values are stored unchanged, without any check.
+    void setDensity(int unit, int x, int y);
+
+    /// Same as getPixelsPerMetreX.
+    int getPixelsPerMetre() const;
+    /// Horizontal density in pixels per metre, converted from the stored
+    /// unit and truncated toward zero (96 per inch gives 3779). An unknown
+    /// unit returns the stored value.
+    int getPixelsPerMetreX() const;
+    /// Vertical density in pixels per metre (as getPixelsPerMetreX).
+    int getPixelsPerMetreY() const;
+    /// Horizontal density in pixels per inch, truncated toward zero
+    /// (3780 per metre gives 96, 3779 gives 95). An unknown unit returns
+    /// the stored value.
+    int getPixelsPerInchX() const;
+    /// Vertical density in pixels per inch (as getPixelsPerInchX).
+    int getPixelsPerInchY() const;
+
+    /// Stores the transparency flag. Nothing in the library consults it;
+    /// it is metadata for the caller.
+    void setHasTransparency(bool value) { transparent = value; }
+    /// The transparency flag (false for a new buffer).
+    bool hasTransparency() const { return transparent; }
+
+    /// Stores the colour the caller declares transparent; its alpha byte
+    /// becomes 0. Does not change the transparency flag.
+    void setTransparentColour(unsigned char red, unsigned char green, unsigned char blue);
+    /// The transparent colour, all four bytes. Before the first
+    /// setTransparentColour it is transparent black.
+    _VORNRGBAQUAD getTransparentColour() const { return transparentColour; }
+
+    /// Sets the background colour, used when pixels are flattened (row
+    /// export, BMP writing, PNG bKGD).
+    void setBackground(unsigned char red, unsigned char green, unsigned char blue);
+    /// Writes the background colour through every pointer that is not null
+    /// and returns 1; returns 0, writing nothing, when no background was set.
+    int getBackground(unsigned char* red, unsigned char* green, unsigned char* blue) const;
+
+    // ---------------------------------------------------------------------
+    // Whole-buffer fills
+    // ---------------------------------------------------------------------
+
+    /// Sets every pixel to the colour, alpha included. No effect without
+    /// pixels.
+    void fill(unsigned char red, unsigned char green, unsigned char blue, unsigned char alpha);
+    /// Sets blue, green and red of every pixel; alpha bytes stay.
+    void fillColour(unsigned char red, unsigned char green, unsigned char blue);
+    /// Sets the alpha byte of every pixel; colour bytes stay.
+    void fillAlpha(unsigned char alpha);
+    /// Undoes premultiplied alpha: every colour byte c of a pixel with
+    /// alpha A > 0 becomes c x 255 / A rounded down (low 8 bits stored when
+    /// c > A). Pixels with alpha 0 and all alpha bytes are unchanged.
+    void PBGRAtoBGRA();
+
+    // ---------------------------------------------------------------------
+    // Buffer-to-buffer compositing
+    // ---------------------------------------------------------------------
+
+    /// Lays `src` over this buffer with its top-left pixel at (x, y): every
+    /// source pixel whose alpha is above 0 is blended onto the destination
+    /// pixel under it (the pixel blend, extra opacity 255). Pixels outside
+    /// this buffer are clipped. Returns -1 for a null source, else 0.
+    /// When src is this buffer, pixels changed earlier in the row-major walk
+    /// are read again by later steps.
+    virtual int blend(const VornBuffer* src, int x, int y);
+    /// As blend, with destination blue, green and red XOR the source bytes;
+    /// destination alpha unchanged. Returns -1 for a null source, else 0.
+    virtual int xorBlend(const VornBuffer* src, int x, int y);
+    /// As xorBlend with AND.
+    virtual int andBlend(const VornBuffer* src, int x, int y);
+    /// As xorBlend with OR.
+    virtual int orBlend(const VornBuffer* src, int x, int y);
+
+    /// Stretches `src` by nearest-neighbour sampling onto the rectangle from
+    /// (x1, y1) to (x2, y2), both corners included, blending each sample
+    /// (extra opacity 255). Sampling is computed in single precision.
+    /// Clipped to this buffer. Returns -1 for a null source, else 0.
+    int blend(const VornBuffer* src, int x1, int y1, int x2, int y2);
+
+    // ---------------------------------------------------------------------
+    // Row export, duplicate, flip
+    // ---------------------------------------------------------------------
+
+    /// Writes row `row` as 3-byte pixels (blue, green, red; red, green, blue
+    /// when `rgb` is true) into `out`, which must hold 3 x width bytes.
+    /// Pixels that are not opaque are flattened onto the background colour
+    /// (black without one): (p x a + bg x (255 - a)) >> 8, alpha 0 giving
+    /// the background exactly. Returns the bytes written, 0 for a row
+    /// outside the buffer.
+    int getRowRGB(int row, unsigned char* out, bool rgb) const;
+    /// Writes row `row` as raw 4-byte pixels in `order` into `out` (room for
+    /// 4 x width bytes). Returns the bytes written, 0 for a row outside the
+    /// buffer (checked first), -1 for an invalid order.
+    int getRowRGBA(int row, unsigned char* out, RGBA_ORDER order) const;
+    /// As getRowRGBA, with the colour flattened as in getRowRGB and every
+    /// output alpha byte set to `alpha`.
+    int getRowRGBA(int row, unsigned char* out, RGBA_ORDER order, unsigned char alpha) const;
+    /// A deep copy: same size and pixels, the transparency flag and colour;
+    /// default density and no background. Owned by the caller (Destroy).
+    VornBuffer* duplicate() const;
+    /// Turns the image upside down in place.
+    void flip();
+
+    // ---------------------------------------------------------------------
+    // Circles and ellipses (aliased; pixels are overwritten, never blended)
+    // ---------------------------------------------------------------------
+
+    /// Outlines the ellipse in the box from p1 (top-left) to p2. The centre
+    /// is ((p1 + p2) / 2) in integer arithmetic, so an odd extent puts the
+    /// right or lower edge one pixel inside p2. A box with equal
+    /// coordinates, or p1 not above and left of the centre, draws nothing.
+    /// Returns 0.
+    int drawEllipse(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
+                    unsigned char green, unsigned char blue, unsigned char alpha);
+    /// Fills the ellipse of drawEllipse.
+    int fillEllipse(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
+                    unsigned char green, unsigned char blue, unsigned char alpha);
+    /// Outlines the circle whose box runs from trunc(centre - radius) to
+    /// trunc(centre + radius). Returns 0.
+    int drawCircle(const _VORNPOINT& centre, double radius, unsigned char red, unsigned char green,
+                   unsigned char blue, unsigned char alpha);
+    /// Fills the circle of drawCircle.
+    int fillCircle(const _VORNPOINT& centre, double radius, unsigned char red, unsigned char green,
+                   unsigned char blue, unsigned char alpha);
+    /// Outlines the upper half (side not 0) or the lower half (side 0) of
+    /// the circle of drawCircle; the centre row belongs to both. Returns 0.
+    int drawHalfCircle(const _VORNPOINT& centre, double radius, unsigned char red,
+                       unsigned char green, unsigned char blue, unsigned char alpha, int side);
+
+    // ---------------------------------------------------------------------
+    // Marker shapes, painted from the buffer's top-left corner
+    // ---------------------------------------------------------------------
+
+    /// A w x h square (w must equal h) whose corner pixels are left out
+    /// when w > 4. Returns 0.
+    int fillSquare(double w, double h, unsigned char red, unsigned char green, unsigned char blue,
+                   unsigned char alpha);
+    /// An isosceles triangle, apex at (trunc((w + 1) / 2), 0), base from
+    /// (0, trunc(h)) to (trunc(w), trunc(h)). Only the low 8 bits of green
+    /// are used. Returns 0.
+    int fillTriangle(double w, double h, unsigned char red, unsigned int green, unsigned char blue,
+                     unsigned char alpha);
+    /// A flat pill about w wide and h / 2 tall, centred vertically in h.
+    /// Returns 0.
+    int fillOval(double w, double h, unsigned char red, unsigned char green, unsigned char blue,
+                 unsigned char alpha);
+
+    // ---------------------------------------------------------------------
+    // Lines
+    // ---------------------------------------------------------------------
+
+    /// Clips the segment p1-p2 in place to the rectangle (left, top, right,
+    /// bottom), all edges inclusive. Returns true when something is left to
+    /// draw (both points then lie inside). The crossings are rounded toward
+    /// p1, so the result depends on the segment's direction. The points may
+    /// have changed even when the result is false.
+    bool ClipLine(_VORNPOINT& p1, _VORNPOINT& p2, int left, int top, int right, int bottom) const;
+    /// A one-pixel Bresenham line from p1 toward p2, blended; the end point
+    /// is not drawn (unless p1 equals p2). Returns 0.
+    int drawSolidLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
+                      unsigned char green, unsigned char blue, unsigned char alpha);
+    /// As drawSolidLine; antiAlias not 0 draws the anti-aliased line, which
+    /// plots both end points. Returns 0.
+    int drawSolidLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
+                      unsigned char green, unsigned char blue, unsigned char alpha, int antiAlias);
+    /// The Bresenham line of drawSolidLine, two pixels on and two off along
+    /// the major axis, starting with a dash at the clipped first point.
+    /// Returns 0.
+    int drawDashedLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
+                       unsigned char green, unsigned char blue, unsigned char alpha);
+
+    /// An open polyline through `count` points: the segments points[i] to
+    /// points[i + 1], each drawn as drawSolidLine. Fewer than 2 points draw
+    /// nothing. Returns 0.
+    int strokePolyline(const _VORNPOINT* points, int count, unsigned char red, unsigned char green,
+                       unsigned char blue, unsigned char alpha);
+    /// As strokePolyline; antiAlias not 0 draws anti-aliased segments.
+    int strokePolyline(const _VORNPOINT* points, int count, unsigned char red, unsigned char green,
+                       unsigned char blue, unsigned char alpha, int antiAlias);
+    /// The closed outline of every contour of a polygon: `contours`
+    /// contours whose sizes are in `sizes`, their points one after another
+    /// in `points`. Each contour is closed implicitly. Contours of size 0
+    /// or less are skipped. Returns 0.
+    int strokePolygon(const _VORNPOINT* points, const int* sizes, int contours, unsigned char red,
+                      unsigned char green, unsigned char blue, unsigned char alpha);
+    /// As strokePolygon; antiAlias not 0 draws anti-aliased segments.
+    int strokePolygon(const _VORNPOINT* points, const int* sizes, int contours, unsigned char red,
+                      unsigned char green, unsigned char blue, unsigned char alpha, int antiAlias);
+
+    // ---------------------------------------------------------------------
+    // Polygon fills (polygon layout as strokePolygon)
+    // ---------------------------------------------------------------------
+
+    /// Fills a polygon, aliased. Within one contour the rule is non-zero
+    /// winding and the outline belongs to the fill; each later contour
+    /// toggles what the earlier ones covered (a contour inside another cuts
+    /// a hole). Mode: 4 or 5 combine each byte with AND (both non-zero) or
+    /// OR; 9 fills contour by contour, turning pixels that already hold the
+    /// colour to 0; any other value writes the colour. Returns -1, touching
+    /// nothing, when contours < 1 or sizes[0] < 1; else 0.
+    int fillPolygon(const _VORNPOINT* points, const int* sizes, int contours, unsigned char red,
+                    unsigned char green, unsigned char blue, unsigned char alpha, int mode);
+    /// Fills a polygon as fillPolygon (mode 0) but blends the colour into
+    /// every covered pixel once. Returns -1 as fillPolygon, else 0.
+    int fillPolygonBlend(const _VORNPOINT* points, const int* sizes, int contours,
+                         unsigned char red, unsigned char green, unsigned char blue,
+                         unsigned char alpha);
+    /// Fills a polygon with `texture` tiled from this buffer's origin
+    /// (pixel (x, y) takes texel (x mod tw, y mod th)), blended with the
+    /// extra opacity `opacity`. Returns -1 as fillPolygon, and for a null
+    /// texture or one without pixels; else 0. The texture is only read.
+    int fillPolygonBitmap(const _VORNPOINT* points, const int* sizes, int contours,
+                          const VornBuffer* texture, unsigned char opacity);
+    /// Blends the colour into every pixel of the rectangle from p1 to p2,
+    /// both corners included. Corners not in order draw nothing. Returns 0.
+    int fillRectangleBlend(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
+                           unsigned char green, unsigned char blue, unsigned char alpha);
+
+    // ---------------------------------------------------------------------
+    // Resampling and transforms
+    // ---------------------------------------------------------------------
+
+    /// Resamples this buffer into `dst`, built by the caller at the wanted
+    /// size: block averaging when this buffer is a whole multiple of dst in
+    /// both directions, else a per-pixel bilinear or box filter per
+    /// direction. Returns 0 on success, -1 when this buffer has no pixels,
+    /// -2 for a negative source size, -3 for a null destination or a
+    /// negative destination size.
+    int resize(VornBuffer* dst) const;
+
+    /// Returns a new buffer holding this one turned clockwise by `angle`
+    /// degrees about its centre (three shears, no filtering), sized to hold
+    /// the turned image; null when this buffer has no pixels or the result
+    /// cannot be built. Owned by the caller (Destroy).
+    VornBuffer* rotateBuffer(int angle) const;
+
+    /// Paints this buffer into `dst` over a mesh of nx x ny destination
+    /// points (row by row in `grid`): source cell (i, j) of a regular
+    /// (nx - 1) x (ny - 1) grid goes onto the quadrilateral of grid points
+    /// (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1), by inverse bilinear
+    /// mapping and bilinear sampling. Written pixels are opaque. Returns
+    /// false when nx or ny is below 2 or dst or grid is null, else true.
+    bool warp(VornBuffer* dst, const _VORNPOINT* grid, int nx, int ny) const;
+
+    // ---------------------------------------------------------------------
+    // Image files
+    // ---------------------------------------------------------------------
+
+    /// The format of a file by its first bytes, falling back to the
+    /// extension: 1 JPEG, 2 PNG, 3 BMP, 4 GIF, -1 not recognised or not
+    /// openable. The narrow path is UTF-8 on this platform (the active code
+    /// page on Windows).
+    static int GetFormat(const char* path);
+    static int GetFormat(const wchar_t* path);
+
+    /// Reads an image file into a new buffer (owned by the caller), or
+    /// null. `format` 0 detects it from the content (then the extension);
+    /// 1 to 4 force a reader; any other value gives null.
+    static VornBuffer* Read(const char* path, int format);
+    static VornBuffer* Read(const char* path);
+    static VornBuffer* Read(const wchar_t* path, int format);
+    static VornBuffer* Read(const wchar_t* path);
+
+    /// Writes the buffer to an image file: `format` 0 takes it from the
+    /// extension (.png, .bmp, .jpg); 1 JPEG, 2 PNG, 3 BMP. Returns 0 on
+    /// success, -1 on failure (GIF and unknown formats included).
+    int write(const char* path, int format) const;
+    int write(const char* path) const;
+    int write(const wchar_t* path, int format) const;
+    int write(const wchar_t* path) const;
+
+protected:
+    /// Sets every field to its default with the given size; allocates
+    /// nothing.
+    VornBuffer(int width, int height);
+    /// Frees the work areas and the pixel block when owned. Not virtual:
+    /// buffers are released through Destroy.
+    ~VornBuffer();
+
+    // Pixel writes -----------------------------------------------------------
+
+    /// The pixel blend: lays `src` over `dst` with the extra opacity
+    /// `alpha` (255 uses the source alpha unscaled). Integer arithmetic
+    /// with shifts by 8; an opaque destination takes weight a + 1 of 256.
+    void blend(_VORNRGBAQUAD& dst, const _VORNRGBAQUAD& src, unsigned char alpha);
+    /// Overwrites pixel (x, y) with all four bytes of `colour`; clipped.
+    void setPixel(int x, int y, const _VORNRGBAQUAD& colour);
+    /// Blends `colour` onto pixel (x, y) with extra opacity 255; clipped.
+    void setPixelBlend(int x, int y, const _VORNRGBAQUAD& colour);
+
+    /// Buffer compositing at an offset with any raster operation; an
+    /// unknown operation changes nothing. -1 for a null source, else 0.
+    int rop(const VornBuffer* src, int x, int y, ROP op);
+
+    // Shapes -----------------------------------------------------------------
+
+    int drawOrFillEllipse(int fill, const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
+                          unsigned char green, unsigned char blue, unsigned char alpha);
+    int drawHalfEllipse(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
+                        unsigned char green, unsigned char blue, unsigned char alpha, int side);
+
+    // Lines and outlines -----------------------------------------------------
+
+    int strokeLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour, int antiAlias);
+    int strokeWuLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour);
+    int strokeDashedLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour);
+    int strokeLoop(const _VORNPOINT* points, int count, _VORNRGBAQUAD colour, int antiAlias);
+
+    // Polygon scan converter -------------------------------------------------
+
+    int fillLoop(const _VORNPOINT* points, int n, int& minX, int& minY, int& maxX, int& maxY);
+    int fillLine(_VORNPOINT previous, _VORNPOINT start, _VORNPOINT end, int extremumRun);
+    int fillPoint(int x, int y, int value);
+    int fillMap(int minX, int minY, int maxX, int maxY);
+    int transferMap(int count, int mode, _VORNRGBAQUAD colour);
+    int transferMapBlend(const _VORNRGBAQUAD& colour, int minX, int minY, int maxX, int maxY);
+    int transferMapBitmap(int count, const VornBuffer* texture, unsigned char opacity);
+
+    // Resampling -------------------------------------------------------------
+
+    int reduce(VornBuffer* dst, int fx, int fy) const;
+    void getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const;
+    void getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, int fx, int fy) const;
+    void getEnlargeRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
+                        double& a) const;
+    void getXRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
+                  double& a) const;
+    void getYRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
+                  double& a) const;
+    void getReduceRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
+                       double& a) const;
+
+    // Mesh warp --------------------------------------------------------------
+
+    bool warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT* quad) const;
+    void warpCoor(double x, double y, double& u, double& v, const double* coeffs) const;
+    double warpPixel(const _VORNRGBAQUAD* p, int x, int y, double& r, double& g, double& b,
+                     double w) const;
+
+    // Fields -----------------------------------------------------------------
+
+    int ownsPixels;                  ///< 1 when the buffer frees `pixels` on destruction
+    _VORNRGBAQUAD* pixels;           ///< width x height pixels, row-major, top row first
+    int width;                       ///< columns
+    int height;                      ///< rows
+    int hasBackground;               ///< 1 once a background colour was set
+    int densityUnit;                 ///< 0 per metre, 1 per inch, 2 per centimetre
+    int densityX;                    ///< horizontal density in densityUnit
+    int densityY;                    ///< vertical density in densityUnit
+    _VORNRGBAQUAD background;        ///< background colour; alpha byte 0
+    bool transparent;                ///< transparency flag
+    _VORNRGBAQUAD transparentColour; ///< colour declared transparent; alpha 0
+    unsigned short* edgeMap;         ///< polygon work area, width x height cells
+    unsigned short* rowCarry;        ///< polygon work area, height cells
+};
+
+#endif

@@ -1,0 +1,30 @@
+// Vorn raster drawing library: the export macro.
+//
+// VORN_API marks the classes and free functions that make up the library's
+// binary interface. Everything else is hidden: on Windows by default, and
+// elsewhere because the library is compiled with hidden visibility.
+//
+// - Building the library as a DLL defines VORN_BUILDING (dllexport).
+// - Building or linking it statically defines VORN_STATIC (no decoration);
+//   the CMake package adds that definition for users of a static build.
+// - Otherwise a Windows user of the DLL gets dllimport.
+#ifndef VORN_EXPORT_H
+#define VORN_EXPORT_H
+
+#if defined(_WIN32) || defined(__CYGWIN__)
+#if defined(VORN_STATIC)
+#define VORN_API
+#elif defined(VORN_BUILDING)
+#define VORN_API __declspec(dllexport)
+#else
+#define VORN_API __declspec(dllimport)
+#endif
+#else
+#if defined(VORN_STATIC)
+#define VORN_API
+#else
+#define VORN_API __attribute__((visibility("default")))
+#endif
+#endif
+
+#endif

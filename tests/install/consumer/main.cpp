@@ -1,0 +1,27 @@
+// A program outside the library's tree, built against an installed copy.
+
+#include <vorn/vorn.h>
+
+#include <cstdio>
+
+int main() {
+    VornBuffer* image = VornBuffer::Build(4, 4, nullptr);
+    if (!image) {
+        return 1;
+    }
+    image->fill(255, 0, 0, 255);
+    VornBuffer* spot = VornBuffer::Build(1, 1, nullptr);
+    spot->fill(0, 0, 255, 128);
+    image->blend(spot, 1, 1);
+    const _VORNRGBAQUAD p = *image->getPixel(1, 1);
+    const _VORNHLSAQUAD hls = RGBtoHLS(*image->getPixel(0, 0));
+    VornBuffer::Destroy(spot);
+    VornBuffer::Destroy(image);
+    // Red under half-transparent blue: the blue takes weight 129 of 256.
+    if (p.red != 126 || p.blue != 128 || p.alpha != 255 || hls.hue != 0) {
+        std::printf("unexpected pixel\n");
+        return 1;
+    }
+    std::printf("vorn consumer ok (version %d)\n", VORN_VERSION);
+    return 0;
+}
