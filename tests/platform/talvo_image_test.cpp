@@ -188,7 +188,8 @@ TEST(TalvoMainImagePixels, CopiesOwnTheirPixels) {
         Block out(image->GetPixels("BGRA", nullptr));
         EXPECT_EQ(Bytes(out.get(), out.get() + 8), twoPixels());
     }
-    assigned = assigned;
+    TalvoMainImage& same = assigned;
+    assigned = same;
     EXPECT_EQ(assigned.GetWidth(), 2u);
 }
 

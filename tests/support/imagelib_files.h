@@ -13,7 +13,6 @@
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -26,14 +25,22 @@ using Bytes = std::vector<unsigned char>;
 // Temporary files
 // ---------------------------------------------------------------------------
 
+/// The folder for temporary files: memory-backed where the system has one,
+/// since some tests write thousands of small files.
+inline std::filesystem::path tempFolder() {
+    std::error_code ec;
+    if (std::filesystem::is_directory("/dev/shm", ec)) {
+        return "/dev/shm";
+    }
+    return std::filesystem::temp_directory_path();
+}
+
 /// A file name in the temporary folder, unique to this process and `name`,
 /// removed again when the object goes.
 class TempFile {
 public:
     explicit TempFile(const std::string& name)
-        : path_((std::filesystem::temp_directory_path() /
-                 ("vorn_" + std::to_string(::getpid()) + "_" + name))
-                    .string()) {
+        : path_((tempFolder() / ("vorn_" + std::to_string(::getpid()) + "_" + name)).string()) {
         std::remove(path_.c_str());
     }
     TempFile(const std::string& name, const Bytes& content) : TempFile(name) { write(content); }
@@ -96,15 +103,25 @@ inline bool readPam(const std::string& path, Pam& out) {
 }
 
 /// The entries of reference/manifest.json: test file (relative to the
-/// test-image folder) to what is known of it.
+/// test-image folder) to what is known of it. The file is one flat object
+/// of strings without escapes.
 inline std::map<std::string, std::string> readManifest() {
     const Bytes bytes = readFileBytes(testdataDir() + "/reference/manifest.json");
     const std::string text(bytes.begin(), bytes.end());
     std::map<std::string, std::string> entries;
-    const std::regex entry("\"([^\"]+)\"\\s*:\\s*\"([^\"]*)\"");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), entry);
-         it != std::sregex_iterator(); ++it) {
-        entries[(*it)[1].str()] = (*it)[2].str();
+    std::vector<std::string> strings;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t open = text.find('"', at);
+        const std::size_t close = open == std::string::npos ? open : text.find('"', open + 1);
+        if (close == std::string::npos) {
+            break;
+        }
+        strings.push_back(text.substr(open + 1, close - open - 1));
+        at = close + 1;
+    }
+    for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
+        entries[strings[i]] = strings[i + 1];
     }
     return entries;
 }
