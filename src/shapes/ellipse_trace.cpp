@@ -11,8 +11,8 @@ namespace vorn::detail {
 namespace {
 
 // Targets this close are walked to: a jump costs a square root and a few
-// dozen wide products, a step a handful of additions.
-constexpr long long kWalkRather = 64;
+// wide products, a step a handful of additions.
+constexpr long long kWalkRather = 16;
 
 } // namespace
 
