@@ -329,7 +329,8 @@ int MulDiv(int a, int b, int c) {
               : static_cast<unsigned long long>(c);
     const unsigned long long q = (p + d / 2) / d; // halves away from zero
     if (negative) {
-        return q > 2147483648ULL ? -1 : static_cast<int>(-static_cast<long long>(q));
+        // INT_MIN counts as an overflow too, as with GDI's own.
+        return q > 2147483647ULL ? -1 : static_cast<int>(-static_cast<long long>(q));
     }
     return q > 2147483647ULL ? -1 : static_cast<int>(q);
 }

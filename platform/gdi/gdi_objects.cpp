@@ -227,8 +227,11 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
     b->height = static_cast<int>(h);
     b->section = true;
     b->topDown = in.biHeight < 0;
+    // The description keeps the creation header with a positive height, as
+    // GDI reports it.
     b->header = in;
     b->header.biSize = sizeof(BITMAPINFOHEADER);
+    b->header.biHeight = static_cast<LONG>(h);
     b->header.biSizeImage = static_cast<DWORD>(static_cast<long long>(b->width) * h * 4);
     if (bits != nullptr) {
         *bits = b->pixels.get();

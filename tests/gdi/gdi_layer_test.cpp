@@ -112,7 +112,7 @@ TEST_F(Gdi, DibSectionsAreZeroedInTheirRowOrder) {
         EXPECT_EQ(bm.bmBits, bits);
         DIBSECTION ds;
         EXPECT_EQ(GetObjectW(s, sizeof ds, &ds), static_cast<int>(sizeof ds));
-        EXPECT_EQ(ds.dsBmih.biHeight, 3 * sign);
+        EXPECT_EQ(ds.dsBmih.biHeight, 3);
 
         // The top row written through a top-down DIB lands in memory row 0
         // of a top-down section and in the last of a bottom-up one.
@@ -343,13 +343,21 @@ TEST(GdiMulDiv, RoundsHalvesAwayFromZero) {
         int a, b, c, expected;
     };
     const Case cases[] = {
-        {5, 1, 2, 3},         {-5, 1, 2, -3},
-        {5, 1, -2, -3},       {3, 1, 2, 2},
-        {-3, 1, 2, -2},       {7, 3, 0, -1},
-        {INT_MAX, 2, 1, -1},  {INT_MAX, 2, 2, INT_MAX},
-        {100, 2, 1, 200},     {1, 1, 3, 0},
-        {2, 1, 3, 1},         {INT_MIN, 1, 1, INT_MIN},
-        {INT_MIN, -1, 1, -1}, {1000000, 1000000, 1000000, 1000000},
+        {5, 1, 2, 3},
+        {-5, 1, 2, -3},
+        {5, 1, -2, -3},
+        {3, 1, 2, 2},
+        {-3, 1, 2, -2},
+        {7, 3, 0, -1},
+        {INT_MAX, 2, 1, -1},
+        {INT_MAX, 2, 2, INT_MAX},
+        {100, 2, 1, 200},
+        {1, 1, 3, 0},
+        {2, 1, 3, 1},
+        {INT_MIN, 1, 1, -1},
+        {-INT_MAX, 1, 1, -INT_MAX},
+        {INT_MIN, -1, 1, -1},
+        {1000000, 1000000, 1000000, 1000000},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << " " << c.b << " " << c.c;

@@ -288,7 +288,7 @@ VORN_API BOOL RestoreDC(HDC hdc, int level);
 VORN_API int GetDeviceCaps(HDC hdc, int index);
 
 /// a x b / c with a 64-bit intermediate, rounded half away from zero; -1
-/// when c is 0 or the result does not fit an int.
+/// when c is 0 or the result is beyond +-INT_MAX.
 VORN_API int MulDiv(int a, int b, int c);
 
 /// Not part of GDI: the number of contexts and bitmaps alive in the
