@@ -160,55 +160,84 @@ void transfer(Bitmap& dst, Span dx, Span dy, const Source* src, Span sx, Span sy
     if (i0 >= i1 || j0 >= j1) {
         return;
     }
-    // Read everything first, so that a copy within one surface sees the
-    // pixels as they were before it.
     const std::size_t w = static_cast<std::size_t>(i1 - i0);
-    std::vector<std::uint32_t> values(w * static_cast<std::size_t>(j1 - j0));
-    std::vector<unsigned char> present(values.size(), 1);
-    for (long long j = j0; j < j1; ++j) {
-        std::uint32_t* out = values.data() + static_cast<std::size_t>(j - j0) * w;
-        unsigned char* have = present.data() + static_cast<std::size_t>(j - j0) * w;
-        long long syPixel = 0;
-        if (src != nullptr) {
-            long long k = j * sy.length / dy.length;
-            if (sy.negative != dy.negative) {
-                k = sy.length - 1 - k;
-            }
-            syPixel = sy.start + k;
-        }
+    // The source column of each destination column, -1 where it falls
+    // outside the source, worked out once for every row.
+    std::vector<long long> columns(w, -1);
+    if (src != nullptr) {
         for (long long i = i0; i < i1; ++i) {
-            const std::size_t at = static_cast<std::size_t>(i - i0);
-            const std::uint32_t d = dst.row(static_cast<int>(dy.start + j))[dx.start + i];
-            std::uint32_t s = 0;
-            if (src != nullptr) {
-                long long k = i * sx.length / dx.length;
-                if (sx.negative != dx.negative) {
-                    k = sx.length - 1 - k;
-                }
-                const long long sxPixel = sx.start + k;
-                if (sxPixel < 0 || sxPixel >= src->width || syPixel < 0 || syPixel >= src->height) {
-                    have[at] = 0;
-                    continue;
-                }
-                s = src->at(sxPixel, syPixel);
-                if (dst.bitsPixel == 1 && !src->mono) {
-                    s = colourToMono(s);
-                }
+            long long k = i * sx.length / dx.length;
+            if (sx.negative != dx.negative) {
+                k = sx.length - 1 - k;
             }
-            std::uint32_t r = applyRop(rop, s, d);
-            if (dst.bitsPixel == 1) {
-                r = (r & kWhite) == kWhite ? kWhite : kBlack;
-            }
-            out[at] = r;
+            const long long x = sx.start + k;
+            columns[static_cast<std::size_t>(i - i0)] = x >= 0 && x < src->width ? x : -1;
         }
     }
-    for (long long j = j0; j < j1; ++j) {
-        std::uint32_t* row = dst.row(static_cast<int>(dy.start + j));
-        const std::uint32_t* in = values.data() + static_cast<std::size_t>(j - j0) * w;
-        const unsigned char* have = present.data() + static_cast<std::size_t>(j - j0) * w;
-        for (std::size_t i = 0; i < w; ++i) {
-            if (have[i]) {
-                row[static_cast<std::size_t>(dx.start + i0) + i] = in[i];
+    // A copy within one surface reads everything before writing, so that
+    // it sees the pixels as they were.
+    const bool sameSurface = src != nullptr && src->bitmap == &dst;
+    std::vector<std::uint32_t> values(sameSurface ? w * static_cast<std::size_t>(j1 - j0) : w);
+    for (int pass = sameSurface ? 0 : 1; pass < 2; ++pass) {
+        for (long long j = j0; j < j1; ++j) {
+            std::uint32_t* row = dst.row(static_cast<int>(dy.start + j)) + dx.start + i0;
+            std::uint32_t* out =
+                values.data() + (sameSurface ? static_cast<std::size_t>(j - j0) * w : 0);
+            long long sourceRow = 0;
+            if (src != nullptr) {
+                long long k = j * sy.length / dy.length;
+                if (sy.negative != dy.negative) {
+                    k = sy.length - 1 - k;
+                }
+                sourceRow = sy.start + k;
+                if (sourceRow < 0 || sourceRow >= src->height) {
+                    continue;
+                }
+            }
+            if (pass == 1 && sameSurface) {
+                for (std::size_t i = 0; i < w; ++i) {
+                    if (columns[i] >= 0) {
+                        row[i] = out[i];
+                    }
+                }
+                continue;
+            }
+            const std::uint32_t* sourceLine = src != nullptr && src->bitmap != nullptr
+                                                  ? src->bitmap->row(static_cast<int>(sourceRow))
+                                                  : nullptr;
+            if (sourceLine != nullptr && rop == SRCCOPY && dst.bitsPixel == 32 && !src->mono) {
+                // The common plain copy between 32-bit surfaces.
+                for (std::size_t i = 0; i < w; ++i) {
+                    if (columns[i] >= 0) {
+                        out[i] = sourceLine[columns[i]];
+                    }
+                }
+            } else {
+                for (std::size_t i = 0; i < w; ++i) {
+                    std::uint32_t v = 0;
+                    if (src != nullptr) {
+                        if (columns[i] < 0) {
+                            continue;
+                        }
+                        v = sourceLine != nullptr ? sourceLine[columns[i]]
+                                                  : src->at(columns[i], sourceRow);
+                        if (dst.bitsPixel == 1 && !src->mono) {
+                            v = colourToMono(v);
+                        }
+                    }
+                    std::uint32_t r = applyRop(rop, v, row[i]);
+                    if (dst.bitsPixel == 1) {
+                        r = (r & kWhite) == kWhite ? kWhite : kBlack;
+                    }
+                    out[i] = r;
+                }
+            }
+            if (!sameSurface) {
+                for (std::size_t i = 0; i < w; ++i) {
+                    if (src == nullptr || columns[i] >= 0) {
+                        row[i] = out[i];
+                    }
+                }
             }
         }
     }
@@ -332,7 +361,6 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, BITMAPI
     if (bits == nullptr) {
         return 1;
     }
-    const int bytes = h.biBitCount / 8;
     unsigned char* out = static_cast<unsigned char*>(bits);
     const long long first = start;
     const long long last = first + lines < rows ? first + lines : rows;
@@ -344,8 +372,12 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPVOID bits, BITMAPI
         if (y < b->height) {
             const std::uint32_t* in = b->row(static_cast<int>(y));
             const long long n = h.biWidth < b->width ? h.biWidth : b->width;
-            for (long long x = 0; x < n; ++x) {
-                writeDibPixel(row + static_cast<std::size_t>(x) * bytes, h.biBitCount, in[x]);
+            if (h.biBitCount == 32) {
+                std::memcpy(row, in, static_cast<std::size_t>(n) * 4);
+            } else {
+                for (long long x = 0; x < n; ++x) {
+                    writeDibPixel(row + static_cast<std::size_t>(x) * 3, 24, in[x]);
+                }
             }
         }
         ++copied;
@@ -381,10 +413,17 @@ int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT lines, LPCVOID bits, const 
         if (y < b->height) {
             std::uint32_t* out = b->row(static_cast<int>(y));
             const long long n = h.biWidth < b->width ? h.biWidth : b->width;
-            for (long long x = 0; x < n; ++x) {
-                const std::uint32_t w =
-                    readDibPixel(row + static_cast<std::size_t>(x) * bytes, h.biBitCount);
-                out[x] = b->bitsPixel == 1 ? nearestMono(w) : w;
+            if (b->bitsPixel == 32 && h.biBitCount == 32) {
+                std::memcpy(out, row, static_cast<std::size_t>(n) * 4);
+            } else if (b->bitsPixel == 32) {
+                for (long long x = 0; x < n; ++x) {
+                    out[x] = readDibPixel(row + static_cast<std::size_t>(x) * 3, 24);
+                }
+            } else {
+                for (long long x = 0; x < n; ++x) {
+                    out[x] = nearestMono(
+                        readDibPixel(row + static_cast<std::size_t>(x) * bytes, h.biBitCount));
+                }
             }
         }
         ++copied;

@@ -205,6 +205,24 @@ TEST_F(Gdi, BitBltCopiesClipsAndStretchesByTheMapping) {
                        "00000000", "00000000"}));
 }
 
+TEST_F(Gdi, OverlappingCopiesWithinOneSurfaceReadThePixelsAsTheyWere) {
+    Canvas c(6, 2);
+    for (int x = 0; x < 6; ++x) {
+        c.at(x, 0) = rgba(x + 1, 0, 0);
+        c.at(x, 1) = rgba(x + 1, 0, 0);
+    }
+    EXPECT_TRUE(BitBlt(c.hdc(), 1, 0, 4, 1, c.hdc(), 0, 0, SRCCOPY));
+    EXPECT_TRUE(BitBlt(c.hdc(), 0, 1, 4, 1, c.hdc(), 1, 1, SRCCOPY));
+    std::string s;
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 6; ++x) {
+            s += static_cast<char>('0' + c.at(x, y).red);
+        }
+    }
+    EXPECT_EQ(s, "112346"
+                 "234556");
+}
+
 TEST_F(Gdi, NegativeExtentsMirror) {
     Canvas src(2, 1);
     src.at(0, 0) = rgba(1, 0, 0);
