@@ -245,10 +245,12 @@ struct TransformAccess : VornBuffer {
 // Rotation
 // ---------------------------------------------------------------------------
 
-/// Rounds half away from zero, exactly as std::round, for |v| < 2^52.
+/// Rounds half away from zero, exactly as std::round, for |v| < 2^62 (the
+/// shears of rotateBuffer stay far below): the truncation is exact and so
+/// is the remainder v - t, as both share their leading bits.
 inline double roundHalfAway(double v) {
-    const double t = std::trunc(v);
-    const double rest = v - t; // exact: v and t share their leading bits
+    const double t = static_cast<double>(static_cast<long long>(v));
+    const double rest = v - t;
     if (rest >= 0.5) {
         return t + 1.0;
     }
@@ -258,17 +260,25 @@ inline double roundHalfAway(double v) {
     return t;
 }
 
-/// The three shears of one point: (X, Y) relative to the centre, shear
-/// factors t = tan(angle / 2) and s = sin(angle); gives (X3, Y2).
-inline void shearPoint(long long X, long long Y, double t, double s, long long& X3, long long& Y2) {
-    const double x = static_cast<double>(X);
-    const double y = static_cast<double>(Y);
-    const double x1 = std::round(x - y * t);
-    const double y2 = std::round(x1 * s + y);
-    const double x3 = std::round(x1 - y2 * t);
-    X3 = static_cast<long long>(x3);
-    Y2 = static_cast<long long>(y2);
-}
+/// The turn rotateBuffer makes for an angle in degrees: `halfTurn` when
+/// the pixels are first exchanged through the centre, then `shear` degrees
+/// (within -90..90) by three shears with factors t = tan(theta / 2) and
+/// s = sin(theta); `sizeTheta` is the whole angle in radians, from which the
+/// result's size comes.
+struct RotationPlan {
+    bool halfTurn;
+    float sizeTheta;
+    double t;
+    double s;
+};
+
+RotationPlan planRotation(int angle);
+
+/// Writes the turned image of `src` into `dst` (cleared, built at the size
+/// of the turn): the shear of every source pixel in row order.
+void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
+void rotatePixelsScalar(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
+bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
 
 } // namespace vorn::detail
 

@@ -1,4 +1,4 @@
-// AVX2 variants of the table-driven resampling (filled in below).
+// AVX2 variants of the transform subsystem's fast paths (filled in below).
 
 #include "transform/transform.h"
 
@@ -9,6 +9,10 @@ bool reduceBlocksAvx2(const VornBuffer&, VornBuffer&, int, int) {
 }
 
 bool resampleRowsAvx2(const VornBuffer&, VornBuffer&, const ResampleTables&, double, double) {
+    return false;
+}
+
+bool rotatePixelsAvx2(const VornBuffer&, VornBuffer&, const RotationPlan&) {
     return false;
 }
 
