@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -177,10 +178,10 @@ void reduceBlocks(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
 /// per-row tables.
 void resampleRows(const VornBuffer& src, VornBuffer& dst, double sx, double sy);
 
-/// Settles snapToByte(v) from an approximation within 1e-12 of v. Gives
-/// false, writing nothing, when the approximation lies too close to a
-/// whole number for the truncation to be certain; the caller then computes
-/// the value exactly.
+/// Settles snapToByte(v) from an approximation within 1e-10 of v (the fast
+/// paths' approximations stay within 3e-11). Gives false, writing nothing,
+/// when the approximation lies too close to a whole number for the
+/// truncation to be certain; the caller then computes the value exactly.
 constexpr double kSettleMargin = 1e-9;
 inline bool settleByte(double approx, unsigned char& out) {
     const double z = approx + kByteSnap;
@@ -191,7 +192,11 @@ inline bool settleByte(double approx, unsigned char& out) {
         out = 255;
         return true;
     }
-    const double t = std::floor(z);
+    if (!(z >= 0.0)) {
+        return false;
+    }
+    // z lies in 0..256 here, where truncation is the floor.
+    const double t = static_cast<double>(static_cast<int>(z));
     const double rest = z - t;
     if (rest < kSettleMargin || rest > 1.0 - kSettleMargin) {
         return false;
@@ -219,6 +224,23 @@ bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Sp
 /// its whole footprint.
 void finishGated(double r, double g, double b, double w, double whole, _VORNRGBAQUAD& out);
 
+/// alpha / 255.0 for every alpha, computed by that very division (at
+/// compile time, correctly rounded as at run time).
+constexpr std::array<double, 256> makeOpacities() {
+    std::array<double, 256> t{};
+    for (int a = 0; a < 256; ++a) {
+        t[static_cast<std::size_t>(a)] = a / 255.0;
+    }
+    return t;
+}
+
+inline constexpr std::array<double, 256> kOpacity = makeOpacities();
+
+/// One block of the block averaging, exactly as getReducePixel with
+/// cursors on the block's rows, for blocks with partial alphas.
+void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy,
+                      _VORNRGBAQUAD& out);
+
 /// Portable variants, and the AVX2 ones (false when not built for this
 /// processor, so that the caller runs the portable one).
 void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
@@ -234,10 +256,6 @@ struct TransformAccess : VornBuffer {
     static void resizePixel(const VornBuffer& b, _VORNRGBAQUAD* out, int x, int y, double sx,
                             double sy) {
         (b.*(&TransformAccess::getResizePixel))(out, x, y, sx, sy);
-    }
-    static void reducePixel(const VornBuffer& b, const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out,
-                            int fx, int fy) {
-        (b.*(&TransformAccess::getReducePixel))(rows, out, fx, fy);
     }
 };
 
