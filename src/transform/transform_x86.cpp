@@ -643,8 +643,92 @@ VORN_AVX2 bool resampleRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Re
     return true;
 }
 
-bool rotatePixelsAvx2(const VornBuffer&, VornBuffer&, const RotationPlan&) {
-    return false;
+namespace {
+
+/// roundHalfAway of each lane.
+VORN_AVX2 inline __m256d roundLanes(__m256d v) {
+    const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    const __m256d rest = _mm256_sub_pd(v, t);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d up = _mm256_and_pd(_mm256_cmp_pd(rest, _mm256_set1_pd(0.5), _CMP_GE_OQ), one);
+    const __m256d down = _mm256_and_pd(_mm256_cmp_pd(rest, _mm256_set1_pd(-0.5), _CMP_LE_OQ), one);
+    return _mm256_sub_pd(_mm256_add_pd(t, up), down);
+}
+
+inline long long centre(long long n) {
+    return (n + 1) / 2 - 1;
+}
+
+} // namespace
+
+VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan) {
+    const long long w = src.getWidth();
+    const long long h = src.getHeight();
+    // The lanes hold positions as 32-bit integers, which the shears of
+    // sides up to 2^20 never leave.
+    if (w > (1 << 20) || h > (1 << 20)) {
+        return false;
+    }
+    const int dw = dst.getWidth();
+    const int dh = dst.getHeight();
+    const __m128i centreX = _mm_set1_epi32(static_cast<int>(centre(dw)));
+    const __m128i centreY = _mm_set1_epi32(static_cast<int>(centre(dh)));
+    const __m128i limitX = _mm_set1_epi32(dw);
+    const __m128i limitY = _mm_set1_epi32(dh);
+    const __m128i stride = _mm_set1_epi32(dw);
+    const __m256d t = _mm256_set1_pd(plan.t);
+    const __m256d s = _mm256_set1_pd(plan.s);
+    const __m256d steps = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
+    const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    const std::uint32_t* first = reinterpret_cast<const std::uint32_t*>(src.getPixels());
+    std::uint32_t* out = reinterpret_cast<std::uint32_t*>(dst.getPixels());
+    const long long xStart = w - centre(w) - 1;
+    for (long long y = 0; y < h; ++y) {
+        const double rowY = static_cast<double>(h - y - centre(h) - 1);
+        const __m256d Y = _mm256_set1_pd(rowY);
+        const __m256d yt = _mm256_mul_pd(Y, t);
+        long long x = 0;
+        for (; x + 4 <= w; x += 4) {
+            const __m256d X = _mm256_sub_pd(_mm256_set1_pd(static_cast<double>(xStart - x)), steps);
+            const __m256d x1 = roundLanes(_mm256_sub_pd(X, yt));
+            const __m256d y2 = roundLanes(_mm256_add_pd(_mm256_mul_pd(x1, s), Y));
+            const __m256d x3 = roundLanes(_mm256_sub_pd(x1, _mm256_mul_pd(y2, t)));
+            const __m128i col = _mm_sub_epi32(centreX, _mm256_cvttpd_epi32(x3));
+            const __m128i row = _mm_sub_epi32(centreY, _mm256_cvttpd_epi32(y2));
+            const __m128i inside = _mm_and_si128(
+                _mm_andnot_si128(_mm_or_si128(_mm_srai_epi32(col, 31), _mm_srai_epi32(row, 31)),
+                                 _mm_cmpgt_epi32(limitX, col)),
+                _mm_cmpgt_epi32(limitY, row));
+            int mask = _mm_movemask_ps(_mm_castsi128_ps(inside));
+            if (mask == 0) {
+                continue;
+            }
+            alignas(16) std::int32_t at[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                            _mm_add_epi32(_mm_mullo_epi32(row, stride), col));
+            const std::size_t n = static_cast<std::size_t>(y * w + x);
+            while (mask != 0) {
+                const int lane = __builtin_ctz(static_cast<unsigned>(mask));
+                mask &= mask - 1;
+                const std::size_t from = plan.halfTurn ? count - 1 - (n + lane) : n + lane;
+                out[at[lane]] = first[from];
+            }
+        }
+        // The last pixels of the row one by one, as the portable variant.
+        for (; x < w; ++x) {
+            const double X = static_cast<double>(xStart - x);
+            const double x1 = roundHalfAway(X - rowY * plan.t);
+            const double y2 = roundHalfAway(x1 * plan.s + rowY);
+            const double x3 = roundHalfAway(x1 - y2 * plan.t);
+            const long long c = centre(dw) - static_cast<long long>(x3);
+            const long long r = centre(dh) - static_cast<long long>(y2);
+            if (c >= 0 && c < dw && r >= 0 && r < dh) {
+                const std::size_t n = static_cast<std::size_t>(y * w + x);
+                out[r * dw + c] = first[plan.halfTurn ? count - 1 - n : n];
+            }
+        }
+    }
+    return true;
 }
 
 #else

@@ -52,6 +52,19 @@ void solveQuadratic(double alpha, double beta, double gamma, const Partner& part
     }
 }
 
+/// The inverse of the bilinear map (see warpCoor), inline for the warp's
+/// inner loop.
+void invertMap(double x, double y, double& u, double& v, const double* coeffs);
+
+/// One tap of the bilinear sample (see warpPixel): colour times weight into
+/// the sums, the alpha share returned.
+inline double addTap(const _VORNRGBAQUAD& p, double& r, double& g, double& b, double w) {
+    r += p.red * w;
+    g += p.green * w;
+    b += p.blue * w;
+    return p.alpha * w / 255.0;
+}
+
 } // namespace
 
 bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* grid, int nx, int ny) const {
@@ -128,7 +141,7 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
         for (long long Y = yBegin; Y < yEnd; ++Y) {
             double u = 0.0;
             double v = 0.0;
-            warpCoor(static_cast<double>(X) - ox, static_cast<double>(Y) - oy, u, v, coeffs);
+            invertMap(static_cast<double>(X) - ox, static_cast<double>(Y) - oy, u, v, coeffs);
             if (!inUnit(u) || !inUnit(v)) {
                 continue;
             }
@@ -138,8 +151,9 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
                 continue;
             }
 
-            const int i0 = static_cast<int>(std::floor(sx));
-            const int j0 = static_cast<int>(std::floor(sy));
+            // Both positions are at least 0, where truncation is the floor.
+            const int i0 = static_cast<int>(sx);
+            const int j0 = static_cast<int>(sy);
             const double wx = 1.0 - (sx - i0);
             const double wy = 1.0 - (sy - j0);
             const double weights[4] = {wx * wy, (1.0 - wx) * wy, wx * (1.0 - wy),
@@ -155,19 +169,20 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
             double wb = 0.0;
             bool allOpaque = true;
             for (int k = 0; k < 4; ++k) {
+                // As warpPixel: taps of weight 0 or outside the source add
+                // nothing.
                 const int x = i0 + (k & 1);
                 const int y = j0 + (k >> 1);
-                const bool inside = x < width && y < height;
-                const _VORNRGBAQUAD* p =
-                    inside ? pixels + static_cast<std::size_t>(y) * width + x : nullptr;
-                const double q = warpPixel(p, x, y, r, g, b, weights[k]);
-                share += q;
-                if (inside && weights[k] != 0.0) {
-                    allOpaque = allOpaque && p->alpha == 255;
-                    wr += p->red * q;
-                    wg += p->green * q;
-                    wb += p->blue * q;
+                if (weights[k] == 0.0 || x >= width || y >= height) {
+                    continue;
                 }
+                const _VORNRGBAQUAD& p = pixels[static_cast<std::size_t>(y) * width + x];
+                const double q = addTap(p, r, g, b, weights[k]);
+                share += q;
+                allOpaque = allOpaque && p.alpha == 255;
+                wr += p.red * q;
+                wg += p.green * q;
+                wb += p.blue * q;
             }
             if (share == 0.0) {
                 continue;
@@ -195,14 +210,16 @@ double VornBuffer::warpPixel(const _VORNRGBAQUAD* p, int x, int y, double& r, do
     if (w == 0.0 || x < 0 || x >= width || y < 0 || y >= height) {
         return 0.0;
     }
-    const _VORNRGBAQUAD& px = p ? *p : pixels[static_cast<std::size_t>(y) * width + x];
-    r += px.red * w;
-    g += px.green * w;
-    b += px.blue * w;
-    return px.alpha * w / 255.0;
+    return addTap(p ? *p : pixels[static_cast<std::size_t>(y) * width + x], r, g, b, w);
 }
 
 void VornBuffer::warpCoor(double x, double y, double& u, double& v, const double* coeffs) const {
+    invertMap(x, y, u, v, coeffs);
+}
+
+namespace {
+
+void invertMap(double x, double y, double& u, double& v, const double* coeffs) {
     const double a = coeffs[0];
     const double b = coeffs[1];
     const double c = coeffs[2];
@@ -271,3 +288,5 @@ void VornBuffer::warpCoor(double x, double y, double& u, double& v, const double
     const double q = n / k;
     solveQuadratic(p * e, p * a + c + q * e, q * a - x, fromY, u, v);
 }
+
+} // namespace
