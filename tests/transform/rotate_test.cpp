@@ -222,6 +222,35 @@ TEST_P(RotateAtLevel, EveryAngleTurnsEveryPixelToItsPlace) {
     }
 }
 
+// With a clear margin of two pixels around the image, the result always
+// has room: every opaque pixel arrives, each on a pixel of its own.
+TEST_P(RotateAtLevel, NoOpaquePixelIsLostWhenTheResultHasRoom) {
+    const std::pair<int, int> sizes[] = {{1, 1}, {2, 7}, {6, 6}, {13, 4}, {20, 17}};
+    for (const auto& [w, h] : sizes) {
+        BufferPtr src = makeBuffer(w + 4, h + 4);
+        BufferPtr inner = numbered(w, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                *src->getPixel(x + 2, y + 2) = at(*inner, x, y);
+            }
+        }
+        for (int angle = -359; angle <= 359; ++angle) {
+            Owned r(src->rotateBuffer(angle));
+            ASSERT_NE(r.b, nullptr);
+            std::set<std::uint32_t> seen;
+            std::size_t opaque = 0;
+            for (const std::uint32_t v : words(*r.b)) {
+                if (v != 0) {
+                    ++opaque;
+                    seen.insert(v);
+                }
+            }
+            EXPECT_EQ(opaque, static_cast<std::size_t>(w * h)) << w << "x" << h << " by " << angle;
+            EXPECT_EQ(seen.size(), opaque);
+        }
+    }
+}
+
 VORN_ALL_KERNEL_LEVELS(RotateAtLevel);
 
 // The fast variants against the plain shear, at every angle.
