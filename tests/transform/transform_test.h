@@ -28,8 +28,8 @@ struct TransformProtected : VornBuffer {
     static constexpr Filter yFn = &TransformProtected::getYRGBA;
     static constexpr Filter reduceRgbaFn = &TransformProtected::getReduceRGBA;
     static constexpr WarpQuad warpQuad = &TransformProtected::warp;
-    static constexpr WarpCoor warpCoor = &TransformProtected::warpCoor;
-    static constexpr WarpPixel warpPixel = &TransformProtected::warpPixel;
+    static constexpr WarpCoor warpCoorFn = &TransformProtected::warpCoor;
+    static constexpr WarpPixel warpPixelFn = &TransformProtected::warpPixel;
 
     static int& widthOf(VornBuffer& b) { return b.*(&TransformProtected::width); }
     static int& heightOf(VornBuffer& b) { return b.*(&TransformProtected::height); }

@@ -205,7 +205,7 @@ TEST(WarpCoor, EveryCaseInvertsTheMap) {
             forward(q, uv[0], uv[1], x, y);
             double u = -1.0;
             double v = -1.0;
-            (host.get()->*TP::warpCoor)(x, y, u, v, coeffs);
+            (host.get()->*TP::warpCoorFn)(x, y, u, v, coeffs);
             EXPECT_NEAR(u, uv[0], 1e-9) << q.name << " at " << uv[0] << ", " << uv[1];
             EXPECT_NEAR(v, uv[1], 1e-9) << q.name << " at " << uv[0] << ", " << uv[1];
             double bx = 0.0;
@@ -228,7 +228,7 @@ TEST(WarpCoor, DegenerateMapsGiveTheOrigin) {
         const double coeffs[6] = {q.a, q.b, q.c, q.d, q.e, q.f};
         double u = -1.0;
         double v = -1.0;
-        (host.get()->*TP::warpCoor)(3.0, 2.0, u, v, coeffs);
+        (host.get()->*TP::warpCoorFn)(3.0, 2.0, u, v, coeffs);
         EXPECT_EQ(u, 0.0) << q.name;
         EXPECT_EQ(v, 0.0) << q.name;
     }
@@ -236,7 +236,7 @@ TEST(WarpCoor, DegenerateMapsGiveTheOrigin) {
     const double parallel[6] = {1, 1, 2, 2, 0, 0};
     double u = 0.0;
     double v = 0.0;
-    (host.get()->*TP::warpCoor)(0.25, 0.5, u, v, parallel);
+    (host.get()->*TP::warpCoorFn)(0.25, 0.5, u, v, parallel);
     EXPECT_EQ(u, 0.25);
     EXPECT_EQ(v, 0.5);
 }
@@ -259,7 +259,7 @@ TEST(Warp, PointsWithoutAnInverseWriteNothing) {
         for (int X = 0; X < 30; ++X) {
             double u = 0.0;
             double v = 0.0;
-            (src.get()->*TP::warpCoor)(X, Y, u, v, coeffs);
+            (src.get()->*TP::warpCoorFn)(X, Y, u, v, coeffs);
             if (std::isnan(u) || std::isnan(v)) {
                 ++noRoot;
             }
@@ -272,7 +272,7 @@ TEST(Warp, PointsWithoutAnInverseWriteNothing) {
         for (int X = 0; X < 30; ++X) {
             double u = 0.0;
             double v = 0.0;
-            (src.get()->*TP::warpCoor)(X, Y, u, v, coeffs);
+            (src.get()->*TP::warpCoorFn)(X, Y, u, v, coeffs);
             if (std::isnan(u) || std::isnan(v)) {
                 EXPECT_EQ(at(*dst, X, Y), rgba(1, 2, 3, 4)) << X << ", " << Y;
             }
@@ -286,15 +286,15 @@ TEST(WarpPixel, AddsWeightedColoursAndReturnsTheAlphaShare) {
     double r = 1.0;
     double g = 0.0;
     double b = 0.0;
-    const double share = (src.get()->*TP::warpPixel)(src->getPixel(0, 0), 0, 0, r, g, b, 0.5);
+    const double share = (src.get()->*TP::warpPixelFn)(src->getPixel(0, 0), 0, 0, r, g, b, 0.5);
     EXPECT_EQ(share, 51 * 0.5 / 255.0);
     EXPECT_EQ(r, 51.0);
     EXPECT_EQ(g, 25.0);
     EXPECT_EQ(b, 10.0);
     // Weight 0, or a position outside the source: nothing.
-    EXPECT_EQ((src.get()->*TP::warpPixel)(src->getPixel(0, 0), 0, 0, r, g, b, 0.0), 0.0);
-    EXPECT_EQ((src.get()->*TP::warpPixel)(nullptr, 2, 0, r, g, b, 1.0), 0.0);
-    EXPECT_EQ((src.get()->*TP::warpPixel)(nullptr, 0, -1, r, g, b, 1.0), 0.0);
+    EXPECT_EQ((src.get()->*TP::warpPixelFn)(src->getPixel(0, 0), 0, 0, r, g, b, 0.0), 0.0);
+    EXPECT_EQ((src.get()->*TP::warpPixelFn)(nullptr, 2, 0, r, g, b, 1.0), 0.0);
+    EXPECT_EQ((src.get()->*TP::warpPixelFn)(nullptr, 0, -1, r, g, b, 1.0), 0.0);
     EXPECT_EQ(r, 51.0);
 }
 
