@@ -83,7 +83,7 @@ TEST_P(ResizeFastPath, LargeFactorsMatchThePlainMembers) {
     }
 }
 
-VORN_ALL_KERNEL_LEVELS(ResizeFastPath);
+VORN_FAST_KERNEL_LEVELS(ResizeFastPath);
 
 // A value is settled only when it lies clearly away from the point where
 // the truncation would change.
