@@ -382,12 +382,14 @@ public:
     /// sx and sy being the source size over the destination size, without
     /// a half-pixel offset: an enlarged (or kept) direction interpolates
     /// linearly between two pixels, a reduced one averages the span the
-    /// pixel covers. Pixels with alpha 0 take no part in a reduced
-    /// direction's colour, and its alpha is the share of the footprint they
-    /// leave covered. Enlarging both ways interpolates the alpha too, so an
-    /// image fades over its last column and row; colours of neighbourhoods
-    /// that are not wholly opaque are weighted by alpha, so that the colour
-    /// of clear pixels does not bleed.
+    /// pixel covers. When either direction is reduced, pixels with alpha 0
+    /// take no part in the colour, and the alpha is the share of the
+    /// footprint that the other pixels cover. Enlarging both ways
+    /// interpolates the alpha too, so an image fades over its last column
+    /// and row; colours of neighbourhoods that are not wholly opaque are
+    /// weighted by alpha, so that the colour of clear pixels does not bleed.
+    /// Filtered values are truncated into bytes after absorbing rounding
+    /// noise (below 1e-6), so that flat colours stay flat.
     ///
     /// Returns 0 on success (also for a dst 0 wide or high, which receives
     /// nothing), -1 when this buffer has no pixels, -2 for a negative source
