@@ -81,9 +81,9 @@ void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const Rotatio
             // subtraction from the destination centre turns it back.
             const double X = static_cast<double>(w - x - cx - 1);
             const double Y = static_cast<double>(h - y - cy - 1);
-            const double x1 = std::round(X - Y * plan.t);
-            const double y2 = std::round(x1 * plan.s + Y);
-            const double x3 = std::round(x1 - y2 * plan.t);
+            const double x1 = roundHalfAway(X - Y * plan.t);
+            const double y2 = roundHalfAway(x1 * plan.s + Y);
+            const double x3 = roundHalfAway(x1 - y2 * plan.t);
             const long long col = dcx - static_cast<long long>(x3);
             const long long row = dcy - static_cast<long long>(y2);
             if (col >= 0 && col < dw && row >= 0 && row < dh) {
@@ -146,8 +146,8 @@ VornBuffer* VornBuffer::rotateBuffer(int angle) const {
         std::fabs(static_cast<float>(height) * c) + std::fabs(static_cast<float>(width) * s);
     // Both extents stay below 2^31 (a buffer holds fewer than 2^29 pixels
     // along either side), so the rounded floats convert safely.
-    const long long rw = static_cast<long long>(std::round(fw)) + 1;
-    const long long rh = static_cast<long long>(std::round(fh)) + 1;
+    const long long rw = static_cast<long long>(vorn::detail::roundHalfAway(fw)) + 1;
+    const long long rh = static_cast<long long>(vorn::detail::roundHalfAway(fh)) + 1;
     if (rw > INT_MAX || rh > INT_MAX) {
         return nullptr;
     }

@@ -263,9 +263,11 @@ struct TransformAccess : VornBuffer {
 // Rotation
 // ---------------------------------------------------------------------------
 
-/// Rounds half away from zero, exactly as std::round, for |v| < 2^62 (the
-/// shears of rotateBuffer stay far below): the truncation is exact and so
-/// is the remainder v - t, as both share their leading bits.
+/// Rounds half away from zero, for |v| < 2^62 (the shears and sizes of
+/// rotateBuffer stay far below): the truncation is exact and so is the
+/// remainder v - t, as both share their leading bits. Some C runtimes'
+/// round() add one half and floor, which turns 0.49999999999999994 into 1;
+/// this one gives the same result everywhere.
 inline double roundHalfAway(double v) {
     const double t = static_cast<double>(static_cast<long long>(v));
     const double rest = v - t;

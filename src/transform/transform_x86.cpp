@@ -436,12 +436,12 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), packPixels(r, g, b, a));
             int redo = _mm256_movemask_pd(unsettled);
             if (redo != 0) {
-                alignas(32) double lanes[5][4];
-                _mm256_store_pd(lanes[0], s.r);
-                _mm256_store_pd(lanes[1], s.g);
-                _mm256_store_pd(lanes[2], s.b);
-                _mm256_store_pd(lanes[3], s.w);
-                _mm256_store_pd(lanes[4], s.whole);
+                double lanes[5][4];
+                _mm256_storeu_pd(lanes[0], s.r);
+                _mm256_storeu_pd(lanes[1], s.g);
+                _mm256_storeu_pd(lanes[2], s.b);
+                _mm256_storeu_pd(lanes[3], s.w);
+                _mm256_storeu_pd(lanes[4], s.whole);
                 while (redo != 0) {
                     const int lane = __builtin_ctz(static_cast<unsigned>(redo));
                     redo &= redo - 1;
@@ -703,9 +703,9 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
             if (mask == 0) {
                 continue;
             }
-            alignas(16) std::int32_t at[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(at),
-                            _mm_add_epi32(_mm_mullo_epi32(row, stride), col));
+            std::int32_t at[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
+                             _mm_add_epi32(_mm_mullo_epi32(row, stride), col));
             const std::size_t n = static_cast<std::size_t>(y * w + x);
             while (mask != 0) {
                 const int lane = __builtin_ctz(static_cast<unsigned>(mask));

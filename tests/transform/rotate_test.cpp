@@ -277,27 +277,36 @@ TEST_P(RotateFastPath, MatchesThePlainShear) {
 
 VORN_FAST_KERNEL_LEVELS(RotateFastPath);
 
-TEST(RoundHalfAway, AgreesWithRound) {
-    Rng rng(5);
-    const double edges[] = {0.5,
-                            -0.5,
-                            1.5,
-                            -1.5,
-                            2.5,
-                            0.49999999999999994,
-                            -0.49999999999999994,
-                            0.0,
-                            -0.0,
-                            1e15 + 0.5,
-                            -1e15 - 0.5,
-                            4503599627370497.0};
-    for (const double v : edges) {
-        EXPECT_EQ(vorn::detail::roundHalfAway(v), std::round(v)) << v;
+// Half away from zero at the ties, the nearest whole number elsewhere.
+double roundModel(double v) {
+    const double t = std::trunc(v);
+    if (std::fabs(v - t) == 0.5) {
+        return v < 0.0 ? t - 1.0 : t + 1.0;
     }
+    return std::nearbyint(v);
+}
+
+TEST(RoundHalfAway, RoundsTiesAwayAndEverythingElseToNearest) {
+    const std::pair<double, double> table[] = {{0.5, 1.0},
+                                               {-0.5, -1.0},
+                                               {1.5, 2.0},
+                                               {2.5, 3.0},
+                                               {-2.5, -3.0},
+                                               {0.0, 0.0},
+                                               {2.4999, 2.0},
+                                               {-7.5000001, -8.0},
+                                               {0.49999999999999994, 0.0},
+                                               {-0.49999999999999994, 0.0},
+                                               {1e15 + 0.5, 1e15 + 1.0},
+                                               {4503599627370497.0, 4503599627370497.0}};
+    for (const auto& [v, expected] : table) {
+        EXPECT_EQ(vorn::detail::roundHalfAway(v), expected) << v;
+    }
+    Rng rng(5);
     for (int i = 0; i < 100000; ++i) {
         const double v = (static_cast<double>(rng.next() >> 11) / 9007199254740992.0 - 0.5) *
                          std::ldexp(1.0, rng.range(0, 40));
-        ASSERT_EQ(vorn::detail::roundHalfAway(v), std::round(v)) << v;
+        ASSERT_EQ(vorn::detail::roundHalfAway(v), roundModel(v)) << v;
     }
 }
 
