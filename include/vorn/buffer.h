@@ -372,25 +372,53 @@ public:
     // ---------------------------------------------------------------------
 
     /// Resamples this buffer into `dst`, built by the caller at the wanted
-    /// size: block averaging when this buffer is a whole multiple of dst in
-    /// both directions, else a per-pixel bilinear or box filter per
-    /// direction. Returns 0 on success, -1 when this buffer has no pixels,
-    /// -2 for a negative source size, -3 for a null destination or a
-    /// negative destination size.
+    /// size; this buffer is only read, and of dst only the pixels change.
+    ///
+    /// When this buffer is a whole multiple of dst in both directions, each
+    /// destination pixel is the average of its block of source pixels: the
+    /// colours scaled by their own opacity, the alphas plainly, each mean
+    /// truncated (equal sizes give an exact copy). Otherwise every
+    /// destination pixel (x, y) samples source position (x * sx, y * sy),
+    /// sx and sy being the source size over the destination size, without
+    /// a half-pixel offset: an enlarged (or kept) direction interpolates
+    /// linearly between two pixels, a reduced one averages the span the
+    /// pixel covers. When either direction is reduced, pixels with alpha 0
+    /// take no part in the colour, and the alpha is the share of the
+    /// footprint that the other pixels cover. Enlarging both ways
+    /// interpolates the alpha too, so an image fades over its last column
+    /// and row; colours of neighbourhoods that are not wholly opaque are
+    /// weighted by alpha, so that the colour of clear pixels does not bleed.
+    /// Filtered values are truncated into bytes after absorbing rounding
+    /// noise (below 1e-6), so that flat colours stay flat.
+    ///
+    /// Returns 0 on success (also for a dst 0 wide or high, which receives
+    /// nothing), -1 when this buffer has no pixels, -2 for a negative source
+    /// size, -3 for a null destination, a negative destination size or a
+    /// destination without pixels; nothing is written on failure.
     int resize(VornBuffer* dst) const;
 
     /// Returns a new buffer holding this one turned clockwise by `angle`
-    /// degrees about its centre (three shears, no filtering), sized to hold
-    /// the turned image; null when this buffer has no pixels or the result
-    /// cannot be built. Owned by the caller (Destroy).
+    /// degrees about its centre, every pixel copied unfiltered (all four
+    /// bytes) to one destination pixel by three rounded shears; pixels that
+    /// receive none stay (0, 0, 0, 0). Any int angle works; it is taken
+    /// modulo 360. The result is one pixel wider and higher than the turned
+    /// extents rounded (a W x H buffer at 0 degrees gives W + 1 x H + 1
+    /// with the image at the top left), and has the settings of a new
+    /// buffer. Null when this buffer has no pixels or the result would be
+    /// larger than Build accepts. Owned by the caller (Destroy).
     VornBuffer* rotateBuffer(int angle) const;
 
     /// Paints this buffer into `dst` over a mesh of nx x ny destination
-    /// points (row by row in `grid`): source cell (i, j) of a regular
-    /// (nx - 1) x (ny - 1) grid goes onto the quadrilateral of grid points
-    /// (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1), by inverse bilinear
-    /// mapping and bilinear sampling. Written pixels are opaque. Returns
-    /// false when nx or ny is below 2 or dst or grid is null, else true.
+    /// points (row by row in `grid`, which must hold nx x ny points): source
+    /// cell (i, j) of a regular (nx - 1) x (ny - 1) grid goes onto the
+    /// quadrilateral of grid points (i, j), (i + 1, j), (i + 1, j + 1),
+    /// (i, j + 1), by inverse bilinear mapping and bilinear sampling. Each
+    /// quadrilateral paints the half-open bounding box of its corners
+    /// (right column and bottom row excluded), clipped to dst; corners may
+    /// lie anywhere. Written pixels are opaque; samples without any opacity
+    /// leave dst as it was, as do points without a real inverse. Returns
+    /// false, writing nothing, when nx or ny is below 2, dst or grid is null
+    /// or either buffer has no pixels; else true.
     bool warp(VornBuffer* dst, const _VORNPOINT* grid, int nx, int ny) const;
 
     // ---------------------------------------------------------------------
@@ -474,9 +502,22 @@ protected:
 
     // Resampling -------------------------------------------------------------
 
+    /// Block averaging by whole factors fx, fy into dst (this buffer's size
+    /// divided by them), through fy row cursors walking the source once.
+    /// Returns 0.
     int reduce(VornBuffer* dst, int fx, int fy) const;
+    /// Destination pixel (x, y) for scale factors sx, sy: zeroes the sums,
+    /// runs the filter the factors choose and converts the sums.
     void getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const;
+    /// One block: fx pixels from each of the fy cursors (advancing them),
+    /// column by column; writes the mean into out. Nothing when fx < 1.
     void getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, int fx, int fy) const;
+    /// The filters of getResizePixel, linear or box per direction: each adds
+    /// the footprint of destination (x, y) to the red, green and blue sums
+    /// and to the weight sum `a`. Enlarge: linear both ways, `a` gains the
+    /// alpha shares. X: linear across, box down; Y: box across, linear down;
+    /// Reduce: box both ways; these three skip pixels with alpha 0 and `a`
+    /// gains the plain weights.
     void getEnlargeRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
                         double& a) const;
     void getXRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
@@ -488,8 +529,17 @@ protected:
 
     // Mesh warp --------------------------------------------------------------
 
+    /// Paints the source rectangle rect[0]..rect[1] onto the quadrilateral
+    /// quad[0..3] (top-left, top-right, bottom-right, bottom-left) of dst.
+    /// Returns true.
     bool warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT* quad) const;
+    /// Solves the bilinear map with coefficients a..f (coeffs[0..5]) for the
+    /// parameters u, v of the offset (x, y) from the first corner; NaN when
+    /// the point has no real inverse.
     void warpCoor(double x, double y, double& u, double& v, const double* coeffs) const;
+    /// Adds source pixel (x, y) (at p, or looked up when p is null) times
+    /// weight w to the sums and returns its alpha share alpha * w / 255;
+    /// nothing and 0 for weight 0 or a position outside the source.
     double warpPixel(const _VORNRGBAQUAD* p, int x, int y, double& r, double& g, double& b,
                      double w) const;
 
