@@ -17,6 +17,21 @@ namespace {
 // The first cell in [from, end) that is not 0, or end.
 int nextNonZero(const unsigned short* row, int from, int end) {
     int x = from;
+    // Sixteen cells at a time through the long zero runs inside a polygon.
+    while (x + 16 <= end) {
+        std::uint64_t a;
+        std::uint64_t b;
+        std::uint64_t c;
+        std::uint64_t d;
+        std::memcpy(&a, row + x, 8);
+        std::memcpy(&b, row + x + 4, 8);
+        std::memcpy(&c, row + x + 8, 8);
+        std::memcpy(&d, row + x + 12, 8);
+        if ((a | b | c | d) != 0) {
+            break;
+        }
+        x += 16;
+    }
     while (x + 4 <= end) {
         std::uint64_t v;
         std::memcpy(&v, row + x, 8);
@@ -108,7 +123,8 @@ void combineBytes(_VORNRGBAQUAD& p, const _VORNRGBAQUAD& c) {
 // Paints pixels of one row for a painter.
 class RowPainter {
 public:
-    RowPainter(const Painter& painter, _VORNRGBAQUAD* row, int y) : p_(painter), row_(row) {
+    RowPainter(const Painter& painter, _VORNRGBAQUAD* row, int y, std::ptrdiff_t ahead)
+        : p_(painter), row_(row), ahead_(ahead) {
         if (p_.kind == Painter::Texture) {
             texRow_ = p_.texels + static_cast<std::size_t>(y % p_.textureHeight) *
                                       static_cast<std::size_t>(p_.textureWidth);
@@ -144,7 +160,7 @@ public:
             fillPixels(row_ + from, n, p_.colour);
             return;
         case Painter::Blend:
-            blendColourSpan(row_ + from, n, p_.colour);
+            blendColourSpan(row_ + from, n, p_.colour, ahead_);
             return;
         case Painter::Texture:
             texture(from, to);
@@ -184,6 +200,7 @@ private:
 
     const Painter& p_;
     _VORNRGBAQUAD* row_;
+    std::ptrdiff_t ahead_;
     const _VORNRGBAQUAD* texRow_ = nullptr;
 };
 
@@ -224,20 +241,23 @@ unsigned short mapAndPaint(RowPainter& paint, const unsigned short* row, int fro
     return w;
 }
 
-// toggleCells over [from, to], painting the cells that end covered.
+// toggleCells over [from, to], painting the cells that end covered: every
+// cell but a covered one. Runs of zero cells are painted in one go.
 void toggleAndPaint(RowPainter& paint, const unsigned short* row, int from, int to) {
+    const int end = to + 1;
     int x = from;
-    while (x <= to) {
-        if (row[x] == 512) {
-            ++x;
-            continue;
+    while (x < end) {
+        const int z = nextNonZero(row, x, end);
+        if (z > x) {
+            paint.run(x, z - 1);
         }
-        int z = x + 1;
-        while (z <= to && row[z] != 512) {
-            ++z;
+        if (z >= end) {
+            break;
         }
-        paint.run(x, z - 1);
-        x = z;
+        if (row[z] != 512) {
+            paint.pixel(z);
+        }
+        x = z + 1;
     }
 }
 
@@ -332,7 +352,7 @@ void ScanFill::finish(const Bounds& bounds, const Painter& painter) {
         storeRecord(y, empty);
         const std::size_t offset = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
         unsigned short* cells = map_ + offset;
-        RowPainter paint(painter, pixels_ + offset, y);
+        RowPainter paint(painter, pixels_ + offset, y, y + 1 < height_ ? width_ : 0);
         int lo = spanned ? r.spanBegin : INT_MAX;
         int hi = spanned ? r.spanEnd - 1 : INT_MIN;
         if (mapping) {
@@ -379,29 +399,6 @@ Painter modePainter(int mode, _VORNRGBAQUAD colour) {
         break;
     }
     return p;
-}
-
-void blendColourSpan(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour) {
-    if (colour.alpha == 0) {
-        return;
-    }
-    if (colour.alpha == 255) {
-        fillPixels(dst, n, colour);
-        return;
-    }
-    // The row kernel blends one row over another; a short row of the colour
-    // stands in for the source.
-    constexpr std::size_t kChunk = 64;
-    _VORNRGBAQUAD source[kChunk];
-    const std::size_t filled = std::min(n, kChunk);
-    for (std::size_t i = 0; i < filled; ++i) {
-        source[i] = colour;
-    }
-    for (std::size_t done = 0; done < n;) {
-        const std::size_t step = std::min(n - done, kChunk);
-        blendRow(dst + done, source, step);
-        done += step;
-    }
 }
 
 void scanFillPolygon(const ScanSurface& surface, const _VORNPOINT* points, const int* sizes,

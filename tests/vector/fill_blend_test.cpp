@@ -213,3 +213,59 @@ TEST(FillRectangleBlendAlpha, OpaqueAndTransparent) {
 }
 
 } // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The colour span kernel
+// ---------------------------------------------------------------------------
+
+using vorn::detail::KernelLevel;
+
+class SpanKernelLevels : public ::testing::TestWithParam<KernelLevel> {
+protected:
+    void SetUp() override {
+        saved_ = vorn::detail::kernelLevel();
+        if (vorn::detail::setKernelLevel(GetParam()) != GetParam()) {
+            vorn::detail::setKernelLevel(saved_);
+            GTEST_SKIP() << "this CPU lacks the instruction set";
+        }
+    }
+    void TearDown() override { vorn::detail::setKernelLevel(saved_); }
+
+private:
+    KernelLevel saved_ = KernelLevel::Reference;
+};
+
+// Rows of opaque pixels broken by runs of translucent ones, every colour
+// alpha, lengths around the vector widths.
+TEST_P(SpanKernelLevels, BlendColourSpanEqualsThePixelBlend) {
+    Rng rng(77);
+    for (int alpha = 0; alpha < 256; ++alpha) {
+        for (int trial = 0; trial < 40; ++trial) {
+            const std::size_t n = static_cast<std::size_t>(rng.range(0, 90));
+            std::vector<_VORNRGBAQUAD> row(n + 40);
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                row[i] = rng.pixel();
+                if (rng.range(0, 9) != 0 && (i / 8) % 3 != 1) {
+                    row[i].alpha = 255;
+                }
+            }
+            const _VORNRGBAQUAD colour = rgba(rng.byte(), rng.byte(), rng.byte(), alpha);
+            std::vector<_VORNRGBAQUAD> expected = row;
+            vorn::detail::blendColourSpanReference(expected.data(), n, colour);
+            vorn::detail::blendColourSpan(row.data(), n, colour, trial % 2 ? 20 : 0);
+            ASSERT_EQ(row.size(), expected.size());
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                ASSERT_EQ(row[i], expected[i])
+                    << "alpha " << alpha << " trial " << trial << " at " << i;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, SpanKernelLevels,
+                         ::testing::Values(KernelLevel::Reference, KernelLevel::Sse2,
+                                           KernelLevel::Avx2));
+
+} // namespace
