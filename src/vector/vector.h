@@ -25,7 +25,7 @@ namespace vorn::detail {
 // Bresenham steps in closed form
 // ---------------------------------------------------------------------------
 //
-// The integer walks of the line and the edge tracer step along a major axis
+// The edge tracer's integer walk (that of the lines) steps along a major axis
 // `major` times and along the minor axis `minor` times (minor <= major,
 // major >= 1): the error starts at -major, grows by 2 * minor per step, and
 // when it is above 0 the walk takes a minor step and the error drops by
