@@ -5,6 +5,7 @@
 #include "core/core.h"
 #include "io/io.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace vorn::detail {
 namespace {
 
 constexpr std::uint32_t kHeadersBytes = 54;
+
+/// Bytes of converted rows gathered before each write.
+constexpr std::size_t kBlockBytes = 256 * 1024;
 
 void put16(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v);
@@ -33,6 +37,14 @@ void flattenRow(const _VORNRGBAQUAD* in, int width, _VORNRGBAQUAD bg, unsigned c
     unsigned char* o = out;
     for (int x = 0; x < width; ++x) {
         const _VORNRGBAQUAD p = in[x];
+        if (p.alpha == 255) {
+            // The common case, taken whole: flattenChannel gives c at 255.
+            o[0] = p.blue;
+            o[1] = p.green;
+            o[2] = p.red;
+            o += 3;
+            continue;
+        }
         o[0] = flattenChannel(p.blue, p.alpha, bg.blue);
         o[1] = flattenChannel(p.green, p.alpha, bg.green);
         o[2] = flattenChannel(p.red, p.alpha, bg.red);
@@ -100,10 +112,19 @@ int writeBMP(const VornBuffer& buffer, const wchar_t* path) {
     }
 
     bool ok = writeBytes(file, headers, kHeadersBytes);
-    std::vector<unsigned char> row(padded);
-    for (int y = height - 1; y >= 0 && ok; --y) {
-        flattenRow(pixels + static_cast<std::size_t>(y) * width, width, bg, row.data(), padded);
-        ok = writeBytes(file, row.data(), padded);
+    // Rows are converted into a block of several rows and written a block
+    // at a time: one system call per row would cost more than the
+    // conversion.
+    const std::size_t rowsPerBlock = std::max<std::size_t>(1, kBlockBytes / padded);
+    std::vector<unsigned char> block(rowsPerBlock * padded);
+    int y = height - 1;
+    while (y >= 0 && ok) {
+        std::size_t filled = 0;
+        for (; y >= 0 && filled < block.size(); --y, filled += padded) {
+            flattenRow(pixels + static_cast<std::size_t>(y) * width, width, bg,
+                       block.data() + filled, padded);
+        }
+        ok = writeBytes(file, block.data(), filled);
     }
     // A short write or a failed close (a full disk, an I/O error) is a
     // failure: the file on disk is not the image.
