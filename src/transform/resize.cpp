@@ -1,0 +1,326 @@
+// Resampling into a caller-built buffer: the choice between block averaging
+// and the per-pixel filters, and the plain per-pixel members that define
+// every result (the fast paths in resize_fast.cpp reproduce their bytes).
+
+#include "transform/transform.h"
+
+#include <cstring>
+#include <vector>
+
+using vorn::detail::chooseFilter;
+using vorn::detail::columnSpan;
+using vorn::detail::kernelLevel;
+using vorn::detail::KernelLevel;
+using vorn::detail::kWeightFloor;
+using vorn::detail::ResizeFilter;
+using vorn::detail::snapToByte;
+using vorn::detail::Span;
+using vorn::detail::truncToByte;
+
+double vorn::detail::footprintWeight(const Span& cols, const Span& rows, int width, int height,
+                                     bool columnsOuter) {
+    double total = 0.0;
+    if (columnsOuter) {
+        for (int i = cols.first; i <= cols.last; ++i) {
+            if (i < 0 || i >= width) {
+                continue;
+            }
+            const double wx = cols.weight(i);
+            for (int j = rows.first; j <= rows.last; ++j) {
+                if (j >= 0 && j < height) {
+                    total += wx * rows.weight(j);
+                }
+            }
+        }
+        return total;
+    }
+    for (int j = rows.first; j <= rows.last; ++j) {
+        if (j < 0 || j >= height) {
+            continue;
+        }
+        const double wy = rows.weight(j);
+        for (int i = cols.first; i <= cols.last; ++i) {
+            if (i >= 0 && i < width) {
+                total += cols.weight(i) * wy;
+            }
+        }
+    }
+    return total;
+}
+
+int VornBuffer::resize(VornBuffer* dst) const {
+    if (!pixels) {
+        return -1;
+    }
+    if (width < 0 || height < 0) {
+        return -2;
+    }
+    if (!dst) {
+        return -3;
+    }
+    if (dst->width < 0 || dst->height < 0) {
+        return -3;
+    }
+    if (dst->width == 0 || dst->height == 0) {
+        return 0;
+    }
+    // A destination with a size but no pixel block cannot be written.
+    if (!dst->pixels) {
+        return -3;
+    }
+    // An empty source has nothing to sample (and would give zero factors).
+    if (width == 0 || height == 0) {
+        return -1;
+    }
+
+    const double sx = static_cast<double>(width) / static_cast<double>(dst->width);
+    const double sy = static_cast<double>(height) / static_cast<double>(dst->height);
+    // Both factors are at most the source size, so the truncation is safe.
+    const int fx = static_cast<int>(sx);
+    const int fy = static_cast<int>(sy);
+    if (static_cast<double>(fx) == sx && static_cast<double>(fy) == sy) {
+        return reduce(dst, fx, fy);
+    }
+
+    if (kernelLevel() != KernelLevel::Reference) {
+        vorn::detail::resampleRows(*this, *dst, sx, sy);
+        return 0;
+    }
+    _VORNRGBAQUAD* out = dst->pixels;
+    for (int y = 0; y < dst->height; ++y) {
+        for (int x = 0; x < dst->width; ++x) {
+            getResizePixel(out++, x, y, sx, sy);
+        }
+    }
+    return 0;
+}
+
+int VornBuffer::reduce(VornBuffer* dst, int fx, int fy) const {
+    if (fx == 1 && fy == 1) {
+        // memmove: resizing a buffer into itself is a copy onto itself.
+        std::memmove(dst->pixels, pixels,
+                     static_cast<std::size_t>(dst->width) * static_cast<std::size_t>(dst->height) *
+                         sizeof(_VORNRGBAQUAD));
+        return 0;
+    }
+    if (fx < 1 || fy < 1) {
+        return 0;
+    }
+    if (kernelLevel() != KernelLevel::Reference) {
+        vorn::detail::reduceBlocks(*this, *dst, fx, fy);
+        return 0;
+    }
+
+    // fy cursors, one per source row of the current band. The last one runs
+    // along the band's bottom row and so ends each destination row at the
+    // start of the next band.
+    std::vector<const _VORNRGBAQUAD*> rows(static_cast<std::size_t>(fy));
+    rows[static_cast<std::size_t>(fy) - 1] = pixels;
+    _VORNRGBAQUAD* out = dst->pixels;
+    for (int y = 0; y < dst->height; ++y) {
+        rows[0] = rows[static_cast<std::size_t>(fy) - 1];
+        for (std::size_t k = 1; k < rows.size(); ++k) {
+            rows[k] = rows[k - 1] + width;
+        }
+        for (int x = 0; x < dst->width; ++x) {
+            getReducePixel(rows.data(), out++, fx, fy);
+        }
+    }
+    return 0;
+}
+
+void VornBuffer::getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, int fx,
+                                int fy) const {
+    if (fx < 1) {
+        return;
+    }
+    double r = 0.0;
+    double g = 0.0;
+    double b = 0.0;
+    double a = 0.0;
+    long long count = 0;
+    for (int i = 0; i < fx; ++i) {
+        for (int k = 0; k < fy; ++k) {
+            const _VORNRGBAQUAD p = *rows[k]++;
+            const double opacity = p.alpha / 255.0;
+            r += p.red * opacity;
+            g += p.green * opacity;
+            b += p.blue * opacity;
+            a += p.alpha;
+            ++count;
+        }
+    }
+    if (count == 0) {
+        return;
+    }
+    const double n = static_cast<double>(count);
+    out->red = truncToByte(r / n);
+    out->green = truncToByte(g / n);
+    out->blue = truncToByte(b / n);
+    out->alpha = truncToByte(a / n);
+}
+
+void VornBuffer::getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const {
+    double r = 0.0;
+    double g = 0.0;
+    double b = 0.0;
+    double w = 0.0;
+    const ResizeFilter filter = chooseFilter(sx, sy);
+    switch (filter) {
+    case ResizeFilter::Enlarge:
+        getEnlargeRGBA(x, y, sx, sy, r, g, b, w);
+        break;
+    case ResizeFilter::X:
+        getXRGBA(x, y, sx, sy, r, g, b, w);
+        break;
+    case ResizeFilter::Y:
+        getYRGBA(x, y, sx, sy, r, g, b, w);
+        break;
+    case ResizeFilter::Reduce:
+        getReduceRGBA(x, y, sx, sy, r, g, b, w);
+        break;
+    }
+
+    if (w < kWeightFloor) {
+        // Nothing opaque was taken: the sums are the colour as it stands.
+        out->red = snapToByte(r);
+        out->green = snapToByte(g);
+        out->blue = snapToByte(b);
+        out->alpha = 0;
+        return;
+    }
+    out->red = snapToByte(r / w);
+    out->green = snapToByte(g / w);
+    out->blue = snapToByte(b / w);
+    if (filter == ResizeFilter::Enlarge) {
+        out->alpha = snapToByte(w * 255.0);
+        return;
+    }
+    // The gated filters' weight sum is the covered area of the footprint's
+    // non-transparent pixels; its share of the whole footprint's area is the
+    // coverage, 1 for a footprint without transparent pixels.
+    const Span cols = columnSpan(x, sx, width, filter != ResizeFilter::X);
+    const Span rows = columnSpan(y, sy, height, filter != ResizeFilter::Y);
+    const double whole =
+        vorn::detail::footprintWeight(cols, rows, width, height, filter == ResizeFilter::Y);
+    const double coverage = w >= whole ? 1.0 : w / whole;
+    out->alpha = snapToByte(coverage * 255.0);
+}
+
+void VornBuffer::getEnlargeRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
+                                double& a) const {
+    const Span cols = vorn::detail::linearSpan(static_cast<double>(x) * sx);
+    const Span rows = vorn::detail::linearSpan(static_cast<double>(y) * sy);
+    if (cols.last < cols.first || rows.last < rows.first) {
+        return;
+    }
+    const int xs[4] = {cols.first, cols.last, cols.first, cols.last};
+    const int ys[4] = {rows.first, rows.first, rows.last, rows.last};
+    const double wx[2] = {cols.firstWeight, cols.lastWeight};
+    const double wy[2] = {rows.firstWeight, rows.lastWeight};
+
+    // The four taps: plain colour sums, the alpha-weighted share of each tap
+    // and its alpha-weighted colour, kept apart until it is known whether
+    // every tap taken is opaque.
+    double plain[3] = {0.0, 0.0, 0.0};
+    double weighted[3] = {0.0, 0.0, 0.0};
+    double share = 0.0;
+    bool allOpaque = true;
+    for (int k = 0; k < 4; ++k) {
+        const double weight = wx[k & 1] * wy[k >> 1];
+        if (weight == 0.0 || xs[k] < 0 || xs[k] >= width || ys[k] < 0 || ys[k] >= height) {
+            continue;
+        }
+        const _VORNRGBAQUAD& p =
+            pixels[static_cast<std::size_t>(ys[k]) * static_cast<std::size_t>(width) + xs[k]];
+        const double q = p.alpha * weight / 255.0;
+        plain[0] += p.red * weight;
+        plain[1] += p.green * weight;
+        plain[2] += p.blue * weight;
+        weighted[0] += p.red * q;
+        weighted[1] += p.green * q;
+        weighted[2] += p.blue * q;
+        share += q;
+        allOpaque = allOpaque && p.alpha == 255;
+    }
+    // Opaque neighbourhoods, and those with next to no opacity (whose colour
+    // is the plain interpolation), keep the plain sums. Elsewhere each tap's
+    // colour counts by its weight times its alpha, so that the colour of
+    // transparent pixels does not bleed into their neighbours.
+    const bool usePlain = allOpaque || share < kWeightFloor;
+    r += usePlain ? plain[0] : weighted[0];
+    g += usePlain ? plain[1] : weighted[1];
+    b += usePlain ? plain[2] : weighted[2];
+    a += share;
+}
+
+namespace {
+
+// Adds one footprint pixel to the sums of a gated filter: pixels with alpha 0
+// take no part; the weight sum gains the weight itself.
+inline void addGated(const _VORNRGBAQUAD& p, double weight, double& r, double& g, double& b,
+                     double& a) {
+    if (p.alpha == 0) {
+        return;
+    }
+    r += p.red * weight;
+    g += p.green * weight;
+    b += p.blue * weight;
+    a += weight;
+}
+
+} // namespace
+
+void VornBuffer::getXRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
+                          double& a) const {
+    const Span cols = columnSpan(x, sx, width, false);
+    const Span rows = columnSpan(y, sy, height, true);
+    for (int j = rows.first; j <= rows.last; ++j) {
+        if (j < 0 || j >= height) {
+            continue;
+        }
+        const double wy = rows.weight(j);
+        const _VORNRGBAQUAD* row = pixels + static_cast<std::size_t>(j) * width;
+        for (int i = cols.first; i <= cols.last; ++i) {
+            if (i >= 0 && i < width) {
+                addGated(row[i], cols.weight(i) * wy, r, g, b, a);
+            }
+        }
+    }
+}
+
+void VornBuffer::getYRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
+                          double& a) const {
+    const Span cols = columnSpan(x, sx, width, true);
+    const Span rows = columnSpan(y, sy, height, false);
+    for (int i = cols.first; i <= cols.last; ++i) {
+        if (i < 0 || i >= width) {
+            continue;
+        }
+        const double wx = cols.weight(i);
+        for (int j = rows.first; j <= rows.last; ++j) {
+            if (j >= 0 && j < height) {
+                addGated(pixels[static_cast<std::size_t>(j) * width + i], wx * rows.weight(j), r, g,
+                         b, a);
+            }
+        }
+    }
+}
+
+void VornBuffer::getReduceRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
+                               double& a) const {
+    const Span cols = columnSpan(x, sx, width, true);
+    const Span rows = columnSpan(y, sy, height, true);
+    for (int j = rows.first; j <= rows.last; ++j) {
+        if (j < 0 || j >= height) {
+            continue;
+        }
+        const double wy = rows.weight(j);
+        const _VORNRGBAQUAD* row = pixels + static_cast<std::size_t>(j) * width;
+        for (int i = cols.first; i <= cols.last; ++i) {
+            if (i >= 0 && i < width) {
+                addGated(row[i], cols.weight(i) * wy, r, g, b, a);
+            }
+        }
+    }
+}

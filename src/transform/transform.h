@@ -1,0 +1,275 @@
+// Internal to the library: what the resampling, rotation and warp files
+// share. Nothing here is part of the public interface.
+#ifndef VORN_SRC_TRANSFORM_TRANSFORM_H
+#define VORN_SRC_TRANSFORM_TRANSFORM_H
+
+#include "core/core.h"
+
+#include <climits>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vorn::detail {
+
+// ---------------------------------------------------------------------------
+// Converting filtered values into bytes
+// ---------------------------------------------------------------------------
+
+/// Truncates toward zero into a byte, clamped to 0..255 (NaN gives 0).
+inline unsigned char truncToByte(double v) {
+    if (!(v > 0.0)) {
+        return 0;
+    }
+    if (v >= 255.0) {
+        return 255;
+    }
+    return static_cast<unsigned char>(v);
+}
+
+/// How far below a whole number a filtered value may fall and still count
+/// as that number. A weighted mean of equal colours, or an alpha sum whose
+/// weights add up to one, is a whole number in exact arithmetic but often
+/// comes out a few units in the last place below it in double precision;
+/// plain truncation would then turn 255 into 254 and a flat colour into a
+/// speckled one. Rounding noise is below 1e-12 for any footprint the
+/// library can meet, so 1e-6 absorbs it with a wide margin while no
+/// genuine fraction of a resampled byte comes this close to the next one.
+constexpr double kByteSnap = 1e-6;
+
+/// Truncates a filtered value into a byte after absorbing rounding noise
+/// (see kByteSnap); clamped to 0..255, NaN gives 0.
+inline unsigned char snapToByte(double v) {
+    return truncToByte(v + kByteSnap);
+}
+
+/// Weight sums below this count as "nothing opaque was taken".
+constexpr double kWeightFloor = 1e-9;
+
+/// floor() of a double as an int, saturating; NaN gives 0.
+inline int floorToInt(double v) {
+    return saturateToInt(std::floor(v));
+}
+
+// ---------------------------------------------------------------------------
+// Resampling footprints
+// ---------------------------------------------------------------------------
+
+/// The source columns (or rows) one destination pixel takes along one
+/// direction, with their weights: index `first` has weight firstWeight,
+/// index `last` lastWeight (the rule for `last` wins when they coincide),
+/// every index between them 1. Empty when last < first. Indices outside
+/// the source are never visited; the walkers skip them.
+struct Span {
+    int first = 0;
+    int last = -1;
+    double firstWeight = 0.0;
+    double lastWeight = 0.0;
+
+    double weight(int k) const {
+        if (k == last) {
+            return lastWeight;
+        }
+        return k == first ? firstWeight : 1.0;
+    }
+};
+
+/// The two taps of linear interpolation at source position `pos` (no
+/// half-pixel offset): floor(pos) with weight 1 - f and the next index with
+/// weight f, where f is the fractional part.
+inline Span linearSpan(double pos) {
+    Span s;
+    const int i0 = floorToInt(pos);
+    if (i0 == INT_MAX || i0 == INT_MIN) {
+        return s; // only reached through absurd positions; visits nothing
+    }
+    const double f = pos - static_cast<double>(i0);
+    s.first = i0;
+    s.last = i0 + 1;
+    s.firstWeight = 1.0 - f;
+    s.lastWeight = f;
+    return s;
+}
+
+/// The box covering source positions a..b along an extent of n pixels:
+/// clamped to 0..n, partial end weights, 1 between.
+inline Span boxSpan(double a, double b, int n) {
+    Span s;
+    int j0 = floorToInt(a);
+    if (j0 < 0) {
+        j0 = 0;
+        a = 0.0;
+    }
+    int j1 = floorToInt(b);
+    if (j1 >= n) {
+        j1 = n - 1;
+        b = static_cast<double>(n);
+    }
+    if (j0 > j1) {
+        return s;
+    }
+    s.first = j0;
+    s.last = j1;
+    s.firstWeight = (static_cast<double>(j0) + 1.0) - a;
+    s.lastWeight = b - static_cast<double>(j1);
+    return s;
+}
+
+/// The filter resize uses for a pair of scale factors.
+enum class ResizeFilter {
+    Enlarge, ///< linear across, linear down
+    X,       ///< linear across, box down
+    Y,       ///< box across, linear down
+    Reduce   ///< box across, box down
+};
+
+inline ResizeFilter chooseFilter(double sx, double sy) {
+    if (sx <= 1.0) {
+        return sy <= 1.0 ? ResizeFilter::Enlarge : ResizeFilter::X;
+    }
+    return sy <= 1.0 ? ResizeFilter::Y : ResizeFilter::Reduce;
+}
+
+/// Span of destination column x (scale sx, source width n) for a direction
+/// that is linear (enlarged or kept) or box (reduced).
+inline Span columnSpan(int x, double sx, int n, bool box) {
+    const double xd = static_cast<double>(x);
+    if (box) {
+        return boxSpan(xd * sx, (xd + 1.0) * sx, n);
+    }
+    return linearSpan(xd * sx);
+}
+
+/// Sum of the weights of every source pixel inside the footprint, visited
+/// in the filter's order (rows then columns, or columns then rows for the
+/// Y filter) so that a footprint whose pixels are all taken sums to exactly
+/// the weight sum of its taken pixels.
+double footprintWeight(const Span& cols, const Span& rows, int width, int height,
+                       bool columnsOuter);
+
+// ---------------------------------------------------------------------------
+// Fast paths. Each gives exactly the bytes of the plain members of
+// VornBuffer (the cursor walk of reduce, getResizePixel per pixel, the
+// shear of rotateBuffer); the tests compare them at every kernel level.
+// ---------------------------------------------------------------------------
+
+/// Limits a span to the indices 0..n-1 that exist: a linear span whose
+/// second tap lies beyond the edge keeps its first tap only (its weight
+/// then answers for both ends). A span whose first index is outside gives
+/// an empty span.
+inline Span clipSpan(Span s, int n) {
+    if (s.last < s.first || s.first < 0 || s.first >= n) {
+        return Span();
+    }
+    if (s.last >= n) {
+        s.last = s.first;
+        s.lastWeight = s.firstWeight;
+    }
+    return s;
+}
+
+/// Block averaging of `src` into `dst` by whole factors fx, fy >= 1 (not
+/// both 1): dst must be src's size divided by the factors.
+void reduceBlocks(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
+
+/// The per-pixel resampling of every destination pixel, from per-column and
+/// per-row tables.
+void resampleRows(const VornBuffer& src, VornBuffer& dst, double sx, double sy);
+
+/// Settles snapToByte(v) from an approximation within 1e-12 of v. Gives
+/// false, writing nothing, when the approximation lies too close to a
+/// whole number for the truncation to be certain; the caller then computes
+/// the value exactly.
+constexpr double kSettleMargin = 1e-9;
+inline bool settleByte(double approx, unsigned char& out) {
+    const double z = approx + kByteSnap;
+    if (!(z < 255.0 + kSettleMargin)) {
+        if (!(z == z)) {
+            return false;
+        }
+        out = 255;
+        return true;
+    }
+    const double t = std::floor(z);
+    const double rest = z - t;
+    if (rest < kSettleMargin || rest > 1.0 - kSettleMargin) {
+        return false;
+    }
+    out = t <= 0.0 ? 0 : static_cast<unsigned char>(t);
+    return true;
+}
+
+/// The footprint of every destination column and row for one resize.
+struct ResampleTables {
+    ResizeFilter filter;
+    std::vector<Span> cols; ///< per destination column, clipped to the source
+    std::vector<Span> rows; ///< per destination row, clipped to the source
+
+    ResampleTables(const VornBuffer& src, const VornBuffer& dst, double sx, double sy);
+};
+
+/// One pixel of the enlarging filter from its taps (row0 holds the upper
+/// taps, row1 the lower ones or null). False, writing nothing certain, when
+/// the result must be computed by the plain member instead.
+bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Span& rows,
+                  const Span& cols, _VORNRGBAQUAD& out);
+
+/// The output pixel of a gated filter from its exact sums and the weight of
+/// its whole footprint.
+void finishGated(double r, double g, double b, double w, double whole, _VORNRGBAQUAD& out);
+
+/// Portable variants, and the AVX2 ones (false when not built for this
+/// processor, so that the caller runs the portable one).
+void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
+void resampleRowsScalar(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
+                        double sy);
+bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
+bool resampleRowsAvx2(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
+                      double sy);
+
+/// Reaches the plain per-pixel members from the fast paths, which fall back
+/// to them for the rare pixel whose result they cannot settle exactly.
+struct TransformAccess : VornBuffer {
+    static void resizePixel(const VornBuffer& b, _VORNRGBAQUAD* out, int x, int y, double sx,
+                            double sy) {
+        (b.*(&TransformAccess::getResizePixel))(out, x, y, sx, sy);
+    }
+    static void reducePixel(const VornBuffer& b, const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out,
+                            int fx, int fy) {
+        (b.*(&TransformAccess::getReducePixel))(rows, out, fx, fy);
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Rotation
+// ---------------------------------------------------------------------------
+
+/// Rounds half away from zero, exactly as std::round, for |v| < 2^52.
+inline double roundHalfAway(double v) {
+    const double t = std::trunc(v);
+    const double rest = v - t; // exact: v and t share their leading bits
+    if (rest >= 0.5) {
+        return t + 1.0;
+    }
+    if (rest <= -0.5) {
+        return t - 1.0;
+    }
+    return t;
+}
+
+/// The three shears of one point: (X, Y) relative to the centre, shear
+/// factors t = tan(angle / 2) and s = sin(angle); gives (X3, Y2).
+inline void shearPoint(long long X, long long Y, double t, double s, long long& X3, long long& Y2) {
+    const double x = static_cast<double>(X);
+    const double y = static_cast<double>(Y);
+    const double x1 = std::round(x - y * t);
+    const double y2 = std::round(x1 * s + y);
+    const double x3 = std::round(x1 - y2 * t);
+    X3 = static_cast<long long>(x3);
+    Y2 = static_cast<long long>(y2);
+}
+
+} // namespace vorn::detail
+
+#endif

@@ -1,0 +1,108 @@
+// Helpers shared by the resampling, rotation and warp tests: access to the
+// protected members, buffers of random or distinct pixels, and a fixture
+// that runs a test at every kernel level.
+#ifndef VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
+#define VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
+
+#include "core/core.h"
+#include "vorn_test.h"
+
+#include <string>
+
+struct TransformProtected : VornBuffer {
+    using ResizePixel = void (VornBuffer::*)(_VORNRGBAQUAD*, int, int, double, double) const;
+    using Reduce = int (VornBuffer::*)(VornBuffer*, int, int) const;
+    using ReducePixel = void (VornBuffer::*)(const _VORNRGBAQUAD**, _VORNRGBAQUAD*, int, int) const;
+    using Filter = void (VornBuffer::*)(int, int, double, double, double&, double&, double&,
+                                        double&) const;
+    using WarpQuad = bool (VornBuffer::*)(VornBuffer*, const _VORNPOINT*, const _VORNPOINT*) const;
+    using WarpCoor = void (VornBuffer::*)(double, double, double&, double&, const double*) const;
+    using WarpPixel = double (VornBuffer::*)(const _VORNRGBAQUAD*, int, int, double&, double&,
+                                             double&, double) const;
+
+    static constexpr ResizePixel resizePixel = &TransformProtected::getResizePixel;
+    static constexpr Reduce reduceFn = &TransformProtected::reduce;
+    static constexpr ReducePixel reducePixel = &TransformProtected::getReducePixel;
+    static constexpr Filter enlargeFn = &TransformProtected::getEnlargeRGBA;
+    static constexpr Filter xFn = &TransformProtected::getXRGBA;
+    static constexpr Filter yFn = &TransformProtected::getYRGBA;
+    static constexpr Filter reduceRgbaFn = &TransformProtected::getReduceRGBA;
+    static constexpr WarpQuad warpQuad = &TransformProtected::warp;
+    static constexpr WarpCoor warpCoor = &TransformProtected::warpCoor;
+    static constexpr WarpPixel warpPixel = &TransformProtected::warpPixel;
+
+    static int& widthOf(VornBuffer& b) { return b.*(&TransformProtected::width); }
+    static int& heightOf(VornBuffer& b) { return b.*(&TransformProtected::height); }
+    static _VORNRGBAQUAD*& pixelsOf(VornBuffer& b) { return b.*(&TransformProtected::pixels); }
+};
+
+/// Every pixel random, alpha included.
+inline BufferPtr randomBuffer(Rng& rng, int w, int h) {
+    BufferPtr b = makeBuffer(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            *b->getPixel(x, y) = rng.pixel();
+        }
+    }
+    return b;
+}
+
+/// Random colours whose alphas come in patches: all opaque, all clear,
+/// 0 or 255 mixed, or anything. Flat areas and clean edges reach the fast
+/// paths' shortcuts as well as their general arithmetic.
+inline BufferPtr patchyBuffer(Rng& rng, int w, int h) {
+    BufferPtr b = makeBuffer(w, h);
+    const int kind = rng.range(0, 4);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            _VORNRGBAQUAD p = rng.pixel();
+            const int k = kind == 4 ? ((x / 3 + y / 2) % 4) : kind;
+            if (k == 0) {
+                p.alpha = 255;
+            } else if (k == 1) {
+                p.alpha = 0;
+            } else if (k == 2) {
+                p.alpha = (rng.next() & 1) ? 255 : 0;
+            }
+            *b->getPixel(x, y) = p;
+        }
+    }
+    return b;
+}
+
+/// Runs a test once per kernel level this CPU supports, restoring the level
+/// afterwards.
+class KernelLevels : public ::testing::TestWithParam<vorn::detail::KernelLevel> {
+protected:
+    void SetUp() override {
+        saved_ = vorn::detail::kernelLevel();
+        if (vorn::detail::setKernelLevel(GetParam()) != GetParam()) {
+            vorn::detail::setKernelLevel(saved_);
+            GTEST_SKIP() << "this CPU lacks the instruction set";
+        }
+    }
+    void TearDown() override { vorn::detail::setKernelLevel(saved_); }
+
+private:
+    vorn::detail::KernelLevel saved_ = vorn::detail::KernelLevel::Reference;
+};
+
+inline std::string levelName(const ::testing::TestParamInfo<vorn::detail::KernelLevel>& info) {
+    switch (info.param) {
+    case vorn::detail::KernelLevel::Sse2:
+        return "Sse2";
+    case vorn::detail::KernelLevel::Avx2:
+        return "Avx2";
+    default:
+        return "Reference";
+    }
+}
+
+#define VORN_ALL_KERNEL_LEVELS(suite)                                                              \
+    INSTANTIATE_TEST_SUITE_P(Levels, suite,                                                        \
+                             ::testing::Values(vorn::detail::KernelLevel::Reference,               \
+                                               vorn::detail::KernelLevel::Sse2,                    \
+                                               vorn::detail::KernelLevel::Avx2),                   \
+                             levelName)
+
+#endif
