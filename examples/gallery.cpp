@@ -1,0 +1,488 @@
+// The gallery: a poster of what the library draws, written as PNG and BMP.
+//
+//   gallery [folder]     writes folder/gallery.png and folder/gallery.bmp
+//                        (folder "out" by default) and prints their paths
+//
+// Every panel is drawn into a buffer of its own and laid onto the poster
+// with the library's compositing, so each one shows a feature on its own.
+// Lettering uses a small 5 x 7 pixel font kept in this file.
+
+#include <vorn/vorn.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// ---------------------------------------------------------------------------
+// Small helpers over the public interface
+// ---------------------------------------------------------------------------
+
+/// Owns a buffer for the length of a scope.
+class Image {
+public:
+    Image(int width, int height) : buffer_(VornBuffer::Build(width, height, nullptr)) {}
+    explicit Image(VornBuffer* adopted) : buffer_(adopted) {}
+    ~Image() { VornBuffer::Destroy(buffer_); }
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+
+    VornBuffer* get() const { return buffer_; }
+    VornBuffer* operator->() const { return buffer_; }
+    VornBuffer& operator*() const { return *buffer_; }
+    explicit operator bool() const { return buffer_ != nullptr; }
+
+private:
+    VornBuffer* buffer_;
+};
+
+_VORNRGBAQUAD colour(int red, int green, int blue, int alpha = 255) {
+    _VORNRGBAQUAD c;
+    c.red = static_cast<unsigned char>(red);
+    c.green = static_cast<unsigned char>(green);
+    c.blue = static_cast<unsigned char>(blue);
+    c.alpha = static_cast<unsigned char>(alpha);
+    return c;
+}
+
+unsigned char clampByte(double v) {
+    return static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v + 0.5);
+}
+
+/// Writes a pixel directly (the buffer's pixels are the caller's to use).
+void put(VornBuffer& b, int x, int y, _VORNRGBAQUAD c) {
+    if (_VORNRGBAQUAD* p = b.getPixel(x, y)) {
+        *p = c;
+    }
+}
+
+/// A buffer of one colour, laid over `dst` at (x, y) with the pixel blend.
+void blendRect(VornBuffer& dst, int x, int y, int w, int h, _VORNRGBAQUAD c) {
+    if (w < 1 || h < 1) {
+        return;
+    }
+    Image patch(w, h);
+    patch->fill(c.red, c.green, c.blue, c.alpha);
+    dst.blend(patch.get(), x, y);
+}
+
+/// A disc with a soft (anti-aliased) edge, as a buffer of its own.
+VornBuffer* disc(double radius, _VORNRGBAQUAD c) {
+    const int size = static_cast<int>(std::ceil(radius * 2)) + 2;
+    VornBuffer* b = VornBuffer::Build(size, size, nullptr);
+    const double centre = size / 2.0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const double d = std::hypot(x + 0.5 - centre, y + 0.5 - centre);
+            const double cover = std::fmin(1.0, std::fmax(0.0, radius + 0.5 - d));
+            if (cover > 0) {
+                put(*b, x, y, colour(c.red, c.green, c.blue, clampByte(c.alpha * cover)));
+            }
+        }
+    }
+    return b;
+}
+
+/// A grey checkerboard, the usual backdrop that shows transparency.
+void checker(VornBuffer& b, int cell, _VORNRGBAQUAD light, _VORNRGBAQUAD dark) {
+    for (int y = 0; y < b.getHeight(); ++y) {
+        for (int x = 0; x < b.getWidth(); ++x) {
+            put(b, x, y, ((x / cell) + (y / cell)) % 2 ? dark : light);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Lettering: a 5 x 7 pixel font, one byte per row, bit 4 the left column
+// ---------------------------------------------------------------------------
+
+struct Glyph {
+    char c;
+    unsigned char rows[7];
+};
+
+const Glyph kFont[] = {
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
+    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}},
+    {'D', {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E}},
+    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}},
+    {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}},
+    {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'J', {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
+    {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}},
+    {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}},
+    {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'Q', {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}},
+    {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
+    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}},
+    {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
+    {'W', {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}},
+    {'X', {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11}},
+    {'Y', {0x11, 0x11, 0x0A, 0x04, 0x04, 0x04, 0x04}},
+    {'Z', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F}},
+    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}},
+    {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}},
+    {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
+    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}},
+    {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
+    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}},
+    {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}},
+    {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
+    {',', {0x00, 0x00, 0x00, 0x00, 0x0C, 0x04, 0x08}},
+    {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}},
+    {'/', {0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x00}},
+    {'(', {0x02, 0x04, 0x08, 0x08, 0x08, 0x04, 0x02}},
+    {')', {0x08, 0x04, 0x02, 0x02, 0x02, 0x04, 0x08}},
+    {'+', {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00}},
+    {'&', {0x0C, 0x12, 0x14, 0x08, 0x15, 0x12, 0x0D}},
+    {' ', {0, 0, 0, 0, 0, 0, 0}},
+};
+
+const Glyph* glyphOf(char c) {
+    if (c >= 'a' && c <= 'z') {
+        c = static_cast<char>(c - 'a' + 'A');
+    }
+    for (const Glyph& g : kFont) {
+        if (g.c == c) {
+            return &g;
+        }
+    }
+    return nullptr;
+}
+
+/// The text in `c` at `scale` pixels per font pixel, on a clear buffer.
+VornBuffer* lettering(const std::string& text, int scale, _VORNRGBAQUAD c) {
+    const int advance = 6 * scale;
+    const int width = static_cast<int>(text.size()) * advance;
+    VornBuffer* b = VornBuffer::Build(width > 0 ? width : 1, 7 * scale, nullptr);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const Glyph* g = glyphOf(text[i]);
+        if (!g) {
+            continue;
+        }
+        for (int row = 0; row < 7; ++row) {
+            for (int col = 0; col < 5; ++col) {
+                if (!(g->rows[row] & (0x10 >> col))) {
+                    continue;
+                }
+                for (int dy = 0; dy < scale; ++dy) {
+                    for (int dx = 0; dx < scale; ++dx) {
+                        put(*b, static_cast<int>(i) * advance + col * scale + dx, row * scale + dy,
+                            c);
+                    }
+                }
+            }
+        }
+    }
+    return b;
+}
+
+/// Lays text with a soft shadow over `dst` at (x, y).
+void writeText(VornBuffer& dst, int x, int y, const std::string& text, int scale, _VORNRGBAQUAD c) {
+    Image shadow(lettering(text, scale, colour(0, 0, 0, 110)));
+    Image ink(lettering(text, scale, c));
+    const int offset = scale > 1 ? scale / 2 + 1 : 1;
+    dst.blend(shadow.get(), x + offset, y + offset);
+    dst.blend(ink.get(), x, y);
+}
+
+// ---------------------------------------------------------------------------
+// Panels
+// ---------------------------------------------------------------------------
+
+constexpr int kPanelWidth = 380;
+constexpr int kPanelHeight = 300;
+
+/// The HLS colour wheel: hue around, saturation outwards, and a ring of
+/// lightness steps around it.
+void drawColourWheel(VornBuffer& panel) {
+    const double cx = kPanelWidth / 2.0;
+    const double cy = kPanelHeight / 2.0 + 8;
+    const double radius = 110;
+    Image wheel(kPanelWidth, kPanelHeight);
+    for (int y = 0; y < kPanelHeight; ++y) {
+        for (int x = 0; x < kPanelWidth; ++x) {
+            const double dx = x + 0.5 - cx;
+            const double dy = y + 0.5 - cy;
+            const double d = std::hypot(dx, dy);
+            const double cover = std::fmin(1.0, std::fmax(0.0, radius + 0.5 - d));
+            if (cover <= 0) {
+                continue;
+            }
+            double angle = std::atan2(-dy, dx) / (2 * kPi);
+            if (angle < 0) {
+                angle += 1;
+            }
+            _VORNHLSAQUAD hls;
+            hls.hue = static_cast<unsigned char>(angle * 240) % 240;
+            hls.lightness = static_cast<unsigned char>(205 - 85 * std::fmin(1.0, d / radius));
+            hls.saturation = static_cast<unsigned char>(240 * std::fmin(1.0, d / radius));
+            hls.alpha = clampByte(255 * cover);
+            put(*wheel, x, y, HLStoRGB(hls));
+        }
+    }
+    // Lightness steps of one hue around the wheel.
+    for (int i = 0; i < 24; ++i) {
+        const double a = 2 * kPi * i / 24;
+        _VORNHLSAQUAD hls;
+        hls.hue = static_cast<unsigned char>(i * 10);
+        hls.lightness = 120;
+        hls.saturation = 240;
+        hls.alpha = 255;
+        const _VORNRGBAQUAD c = HLStoRGB(hls);
+        Image dot(disc(6, colour(c.red, c.green, c.blue, 235)));
+        panel.blend(dot.get(), static_cast<int>(cx + 128 * std::cos(a)) - 7,
+                    static_cast<int>(cy - 128 * std::sin(a)) - 7);
+    }
+    panel.blend(wheel.get(), 0, 0);
+}
+
+/// Three translucent discs over a checkerboard: the pixel blend.
+void drawAlphaBlending(VornBuffer& panel) {
+    Image back(kPanelWidth - 40, kPanelHeight - 40);
+    checker(*back, 16, colour(235, 235, 240), colour(200, 200, 210));
+    panel.blend(back.get(), 20, 28);
+    const struct {
+        double x, y;
+        _VORNRGBAQUAD c;
+    } discs[] = {{0.36, 0.42, colour(235, 40, 80, 170)},
+                 {0.64, 0.42, colour(40, 190, 90, 170)},
+                 {0.50, 0.66, colour(40, 110, 240, 170)}};
+    for (const auto& d : discs) {
+        Image shape(disc(78, d.c));
+        panel.blend(shape.get(), static_cast<int>(d.x * kPanelWidth) - 79,
+                    static_cast<int>(d.y * kPanelHeight) - 79);
+    }
+}
+
+/// A smooth gradient combined with rings by XOR, AND and OR.
+void drawRasterOperations(VornBuffer& panel) {
+    const int w = (kPanelWidth - 50) / 3;
+    const int h = 200;
+    Image rings(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool on = static_cast<int>(std::hypot(x - w / 2.0, y - h / 2.0) / 11) % 2 == 0;
+            put(*rings, x, y, on ? colour(255, 255, 255) : colour(70, 0, 150));
+        }
+    }
+    static const char* const names[] = {"XOR", "AND", "OR"};
+    for (int k = 0; k < 3; ++k) {
+        Image tile(w, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                put(*tile, x, y,
+                    colour(clampByte(255.0 * x / w), clampByte(60 + 195.0 * y / h),
+                           clampByte(255 - 200.0 * x / w)));
+            }
+        }
+        if (k == 0) {
+            tile->xorBlend(rings.get(), 0, 0);
+        } else if (k == 1) {
+            tile->andBlend(rings.get(), 0, 0);
+        } else {
+            tile->orBlend(rings.get(), 0, 0);
+        }
+        const int x = 15 + k * (w + 10);
+        panel.blend(tile.get(), x, 44);
+        const int textWidth = 12 * static_cast<int>(std::strlen(names[k])) - 2;
+        writeText(panel, x + (w - textWidth) / 2, 44 + h + 16, names[k], 2, colour(255, 255, 255));
+    }
+}
+
+/// A 12 x 12 sprite enlarged twice: nearest-neighbour by the stretched
+/// blend, and filtered by resize.
+void drawResampling(VornBuffer& panel) {
+    static const char* const sprite[12] = {
+        "....####....", "..########..", ".##########.", ".###.##.###.",
+        "############", "############", "##.######.##", "###.####.###",
+        ".###....###.", ".##########.", "..########..", "....####....",
+    };
+    Image small(12, 12);
+    for (int y = 0; y < 12; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            if (sprite[y][x] == '#') {
+                const double t = (x + y) / 22.0;
+                put(*small, x, y, colour(clampByte(250 - 60 * t), clampByte(200 - 120 * t), 40));
+            } else if (sprite[y][x] == '.' && std::hypot(x - 5.5, y - 5.5) < 6.2) {
+                put(*small, x, y, colour(60, 30, 20));
+            }
+        }
+    }
+    const int side = 156;
+    panel.blend(small.get(), 22, 54, 22 + side - 1, 54 + side - 1);
+    Image smooth(side, side);
+    small->resize(smooth.get());
+    panel.blend(smooth.get(), kPanelWidth - 22 - side, 54);
+    writeText(panel, 22 + side / 2 - 42, 54 + side + 14, "NEAREST", 2, colour(255, 255, 255));
+    writeText(panel, kPanelWidth - 22 - side / 2 - 42, 54 + side + 14, "FILTERED", 2,
+              colour(255, 255, 255));
+}
+
+/// A zone plate (rings whose frequency grows outwards, in colour) reduced
+/// to a half and a quarter by block averaging.
+void drawReduction(VornBuffer& panel) {
+    const int big = 440;
+    Image fine(big, big);
+    for (int y = 0; y < big; ++y) {
+        for (int x = 0; x < big; ++x) {
+            const double dx = x + 0.5 - big / 2.0;
+            const double dy = y + 0.5 - big / 2.0;
+            const double r2 = dx * dx + dy * dy;
+            const double v = 0.5 + 0.5 * std::cos(0.0046 * r2);
+            double angle = std::atan2(dy, dx) / (2 * kPi);
+            if (angle < 0) {
+                angle += 1;
+            }
+            _VORNHLSAQUAD hls;
+            hls.hue = static_cast<unsigned char>(angle * 240) % 240;
+            hls.lightness = static_cast<unsigned char>(30 + 180 * v);
+            hls.saturation = 200;
+            hls.alpha = 255;
+            put(*fine, x, y, HLStoRGB(hls));
+        }
+    }
+    Image half(big / 2, big / 2);
+    fine->resize(half.get());
+    Image quarter(big / 4, big / 4);
+    fine->resize(quarter.get());
+    panel.blend(half.get(), 20, 40);
+    panel.blend(quarter.get(), 20 + big / 2 + 20, 40);
+    writeText(panel, 20 + big / 4 - 17, 40 + big / 2 + 12, "1/2", 2, colour(255, 255, 255));
+    writeText(panel, 20 + big / 2 + 20 + big / 8 - 17, 40 + big / 4 + 12, "1/4", 2,
+              colour(255, 255, 255));
+}
+
+/// A translucent picture written as PNG and as BMP and read back: PNG
+/// keeps alpha, BMP flattens onto the background colour.
+void drawFiles(VornBuffer& panel, const std::string& folder) {
+    const int side = 150;
+    Image art(side, side);
+    for (int i = 0; i < 6; ++i) {
+        _VORNHLSAQUAD hls;
+        hls.hue = static_cast<unsigned char>(i * 40);
+        hls.lightness = 130;
+        hls.saturation = 220;
+        hls.alpha = 255;
+        const _VORNRGBAQUAD c = HLStoRGB(hls);
+        Image dot(disc(34, colour(c.red, c.green, c.blue, 190)));
+        const double a = 2 * kPi * i / 6;
+        art->blend(dot.get(), static_cast<int>(side / 2 + 40 * std::cos(a)) - 35,
+                   static_cast<int>(side / 2 + 40 * std::sin(a)) - 35);
+    }
+    art->setBackground(250, 240, 200);
+
+    const std::string png = folder + "/gallery-part.png";
+    const std::string bmp = folder + "/gallery-part.bmp";
+    Image backdrop(side, side);
+    checker(*backdrop, 10, colour(235, 235, 240), colour(200, 200, 210));
+    int x = 24;
+    for (const std::string& path : {png, bmp}) {
+        if (art->write(path.c_str()) == 0) {
+            Image back(VornBuffer::Read(path.c_str()));
+            if (back) {
+                panel.blend(backdrop.get(), x, 40);
+                panel.blend(back.get(), x, 40);
+            }
+        }
+        std::remove(path.c_str());
+        x = kPanelWidth - 24 - side;
+    }
+    writeText(panel, 24 + side / 2 - 21, 40 + side + 14, "PNG", 3, colour(255, 255, 255));
+    writeText(panel, kPanelWidth - 24 - side / 2 - 21, 40 + side + 14, "BMP", 3,
+              colour(255, 255, 255));
+}
+
+// ---------------------------------------------------------------------------
+// The poster
+// ---------------------------------------------------------------------------
+
+/// A deep diagonal gradient with a soft glow.
+void drawBackdrop(VornBuffer& poster) {
+    const int w = poster.getWidth();
+    const int h = poster.getHeight();
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const double t = (x + y) / static_cast<double>(w + h);
+            const double glow = std::exp(-std::pow(std::hypot(x - 0.8 * w, y - 0.15 * h) / 420, 2));
+            put(poster, x, y,
+                colour(clampByte(22 + 40 * t + 70 * glow), clampByte(24 + 10 * t + 40 * glow),
+                       clampByte(58 + 50 * (1 - t) + 60 * glow)));
+        }
+    }
+}
+
+/// Lays a panel onto the poster in a translucent frame with a shadow.
+void placePanel(VornBuffer& poster, const VornBuffer& panel, int x, int y,
+                const std::string& title) {
+    blendRect(poster, x + 6, y + 8, kPanelWidth, kPanelHeight, colour(0, 0, 0, 90));
+    blendRect(poster, x, y, kPanelWidth, kPanelHeight, colour(255, 255, 255, 28));
+    blendRect(poster, x, y, kPanelWidth, 2, colour(255, 255, 255, 90));
+    poster.blend(&panel, x, y);
+    writeText(poster, x + 12, y + 10, title, 2, colour(255, 236, 180));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string folder = argc > 1 ? argv[1] : "out";
+    const int columns = 3;
+    const int gap = 28;
+    const int top = 120;
+
+    struct Panel {
+        const char* title;
+        void (*draw)(VornBuffer&);
+    };
+    const Panel panels[] = {
+        {"HLS colour wheel", drawColourWheel},       {"Alpha blending", drawAlphaBlending},
+        {"Raster operations", drawRasterOperations}, {"Resampling", drawResampling},
+        {"Block reduction", drawReduction},          {"Files: PNG and BMP", nullptr},
+    };
+    const int count = static_cast<int>(sizeof panels / sizeof panels[0]);
+    const int rowsOfPanels = (count + columns - 1) / columns;
+    const int width = columns * kPanelWidth + (columns + 1) * gap;
+    const int height = top + rowsOfPanels * (kPanelHeight + gap) + 40;
+
+    Image poster(width, height);
+    drawBackdrop(*poster);
+    writeText(*poster, gap, 30, "VORN", 7, colour(255, 255, 255));
+    writeText(*poster, gap + 190, 44, "raster drawing library - gallery", 3, colour(200, 210, 255));
+
+    for (int i = 0; i < count; ++i) {
+        Image panel(kPanelWidth, kPanelHeight);
+        if (panels[i].draw) {
+            panels[i].draw(*panel);
+        } else {
+            drawFiles(*panel, folder);
+        }
+        placePanel(*poster, *panel, gap + (i % columns) * (kPanelWidth + gap),
+                   top + (i / columns) * (kPanelHeight + gap), panels[i].title);
+    }
+
+    const std::string png = folder + "/gallery.png";
+    const std::string bmp = folder + "/gallery.bmp";
+    if (poster->write(png.c_str()) != 0 || poster->write(bmp.c_str()) != 0) {
+        std::fprintf(stderr, "gallery: cannot write into %s\n", folder.c_str());
+        return 1;
+    }
+    std::printf("%s\n%s\n", png.c_str(), bmp.c_str());
+    return 0;
+}
