@@ -85,18 +85,6 @@ TEST_F(BmpWrite, PixelsAreFlattenedOntoTheBackground) {
     }
 }
 
-TEST_F(BmpWrite, FreshBufferIsAllBackground) {
-    BufferPtr b = makeBuffer(3, 2);
-    b->setBackground(5, 6, 7);
-    const Bytes file = write(*b);
-    for (int row = 0; row < 2; ++row) {
-        for (int x = 0; x < 3; ++x) {
-            const std::size_t p = 54 + row * 12 + x * 3;
-            EXPECT_EQ(rgba(file[p + 2], file[p + 1], file[p]), rgba(5, 6, 7));
-        }
-    }
-}
-
 TEST_F(BmpWrite, DensityIsWrittenInPixelsPerMetre) {
     BufferPtr b = makeBuffer(1, 1);
     b->setDensity(1, 300, 72);
