@@ -10,6 +10,12 @@ namespace {
 
 using vorn::detail::formatFromExtension;
 
+#if defined(VORN_HAVE_PNG)
+#define VORN_REQUIRE_PNG() (void)0
+#else
+#define VORN_REQUIRE_PNG() GTEST_SKIP() << "built without PNG support"
+#endif
+
 const Bytes kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 TEST(FormatFromExtension, TableOfExtensions) {
@@ -56,7 +62,7 @@ protected:
     std::string pngFile(const std::string& name) {
         BufferPtr b = makeFilled(3, 2, rgba(10, 20, 30, 40));
         const std::string path = dir.file(name);
-        EXPECT_EQ(vorn::detail::writePNG(*b, wideOf(path).c_str()), 0);
+        EXPECT_EQ(b->write(path.c_str(), 2), 0);
         return path;
     }
     std::string bmpFile(const std::string& name) {
@@ -116,6 +122,7 @@ TEST_F(Dispatch, FileThatCannotBeOpenedIsNotRecognised) {
 }
 
 TEST_F(Dispatch, ReadRoutesByContentOrByTheGivenCode) {
+    VORN_REQUIRE_PNG();
     const std::string pngAsBmp = pngFile("picture.bmp");
     BufferPtr b(VornBuffer::Read(pngAsBmp.c_str()));
     ASSERT_NE(b, nullptr);
@@ -140,6 +147,7 @@ TEST_F(Dispatch, ReadRoutesByContentOrByTheGivenCode) {
 }
 
 TEST_F(Dispatch, RefusedReadCodesGiveNullEvenForGoodFiles) {
+    VORN_REQUIRE_PNG();
     const std::string png = pngFile("good.png");
     for (int code : {-1, -2, 5, 7, 1000, -2147483647 - 1}) {
         SCOPED_TRACE(code);
@@ -149,6 +157,7 @@ TEST_F(Dispatch, RefusedReadCodesGiveNullEvenForGoodFiles) {
 }
 
 TEST_F(Dispatch, WriteChoosesByExtensionOrByCode) {
+    VORN_REQUIRE_PNG();
     BufferPtr b = makeFilled(2, 2, rgba(1, 2, 3, 255));
     struct Case {
         const char* name;
@@ -195,6 +204,7 @@ TEST_F(Dispatch, WriteChoosesByExtensionOrByCode) {
 }
 
 TEST_F(Dispatch, WriteWithoutCodeIsWriteWithZero) {
+    VORN_REQUIRE_PNG();
     BufferPtr b = makeFilled(1, 1, rgba(9, 9, 9));
     EXPECT_EQ(b->write(dir.file("one.bmp").c_str()), 0);
     EXPECT_EQ(b->write(wideOf(dir.file("two.png")).c_str()), 0);
@@ -204,6 +214,7 @@ TEST_F(Dispatch, WriteWithoutCodeIsWriteWithZero) {
 }
 
 TEST_F(Dispatch, NonAsciiPathsWorkThroughBothOverloads) {
+    VORN_REQUIRE_PNG();
     const std::string names[] = {"Gr\xC3\xBC\xC3\x9F"
                                  "e.png",
                                  "\xE7\x94\xBB\xE5\x83\x8F.bmp",
