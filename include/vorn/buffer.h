@@ -224,45 +224,75 @@ public:
 
     // ---------------------------------------------------------------------
     // Circles and ellipses (aliased; pixels are overwritten, never blended)
+    //
+    // Every pixel a shape covers is set to the colour, all four bytes
+    // (alpha 0 writes alpha 0); pixels outside the buffer are dropped, so a
+    // shape may lie partly or wholly outside it. The shape is that of the
+    // two-region midpoint trace of x^2/a^2 + y^2/b^2 = 1, computed in exact
+    // integer arithmetic for any box. Only the rows and columns that can
+    // reach the buffer are traced, so the time grows with the buffer's
+    // size and the pixels painted, not with the radius. All return 0.
     // ---------------------------------------------------------------------
 
     /// Outlines the ellipse in the box from p1 (top-left) to p2. The centre
-    /// is ((p1 + p2) / 2) in integer arithmetic, so an odd extent puts the
-    /// right or lower edge one pixel inside p2. A box with equal
-    /// coordinates, or p1 not above and left of the centre, draws nothing.
-    /// Returns 0.
+    /// is (p1 + p2) / 2, truncated toward zero; the semi-axes are
+    /// centre - p1, so an odd extent puts the right or lower edge one pixel
+    /// inside p2. A box with equal x or equal y coordinates, or with p1 not
+    /// above and left of the centre (semi-axis below 1), draws nothing.
+    /// Colour in the order red, green, blue, alpha. The points are only
+    /// read. Returns 0.
     int drawEllipse(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                     unsigned char green, unsigned char blue, unsigned char alpha);
-    /// Fills the ellipse of drawEllipse.
+    /// Fills the ellipse of drawEllipse: for each row, the span between the
+    /// outline's pixels, ends included. Returns 0.
     int fillEllipse(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                     unsigned char green, unsigned char blue, unsigned char alpha);
-    /// Outlines the circle whose box runs from trunc(centre - radius) to
-    /// trunc(centre + radius). Returns 0.
+    /// Outlines the circle of `radius` pixels about `centre`: the ellipse
+    /// of drawEllipse in the box trunc(centre - radius) to
+    /// trunc(centre + radius), computed in double precision (corners beyond
+    /// the int range are clamped to it). A negative, infinite or NaN radius
+    /// draws nothing, and so does a box that gives a semi-axis below 1 (at
+    /// a centre with non-negative coordinates, any radius below 1).
+    /// Returns 0.
     int drawCircle(const _VORNPOINT& centre, double radius, unsigned char red, unsigned char green,
                    unsigned char blue, unsigned char alpha);
-    /// Fills the circle of drawCircle.
+    /// Fills the circle of drawCircle. Returns 0.
     int fillCircle(const _VORNPOINT& centre, double radius, unsigned char red, unsigned char green,
                    unsigned char blue, unsigned char alpha);
-    /// Outlines the upper half (side not 0) or the lower half (side 0) of
-    /// the circle of drawCircle; the centre row belongs to both. Returns 0.
+    /// Outlines the upper half (side not 0: rows at and above the centre)
+    /// or the lower half (side 0: rows at and below it) of the circle of
+    /// drawCircle. The centre row belongs to both, so the two halves
+    /// together give exactly drawCircle. Returns 0.
     int drawHalfCircle(const _VORNPOINT& centre, double radius, unsigned char red,
                        unsigned char green, unsigned char blue, unsigned char alpha, int side);
 
     // ---------------------------------------------------------------------
     // Marker shapes, painted from the buffer's top-left corner
+    //
+    // Small solid glyphs for a buffer of about the marker's size, to be
+    // composited where they are needed. Sizes are in pixels; a loop "while
+    // size > index" runs over the indices below the size, so fractional
+    // sizes round up. Pixels are overwritten (all four bytes) and clipped to
+    // the buffer. A size that is not a number or infinite paints nothing.
+    // All return 0.
     // ---------------------------------------------------------------------
 
-    /// A w x h square (w must equal h) whose corner pixels are left out
-    /// when w > 4. Returns 0.
+    /// A w x h square, w must equal h (else nothing): columns x < w of rows
+    /// y < h. When w > 4 its four corner pixels are left out: row 0 and row
+    /// trunc(h - 1) then only cover x = 1 while w - 1 > x. Returns 0.
     int fillSquare(double w, double h, unsigned char red, unsigned char green, unsigned char blue,
                    unsigned char alpha);
-    /// An isosceles triangle, apex at (trunc((w + 1) / 2), 0), base from
-    /// (0, trunc(h)) to (trunc(w), trunc(h)). Only the low 8 bits of green
-    /// are used. Returns 0.
+    /// An isosceles triangle, apex (trunc((w + 1) / 2), 0) at the top, base
+    /// from (0, trunc(h)) to (trunc(w), trunc(h)) included: each row spans
+    /// the two edges, truncated toward zero. A negative trunc(h) paints only
+    /// the apex; trunc(h) = 0 (a triangle without height) paints nothing.
+    /// Only the low 8 bits of green are used. Returns 0.
     int fillTriangle(double w, double h, unsigned char red, unsigned int green, unsigned char blue,
                      unsigned char alpha);
-    /// A flat pill about w wide and h / 2 tall, centred vertically in h.
-    /// Returns 0.
+    /// A flat pill: trunc((h + 1) / 2) rows from row trunc((h + 1) / 4),
+    /// columns x < w. From 6 rows up, its two top and two bottom rows are
+    /// shortened by two and by one pixel at each end, symmetrically about
+    /// the full rows' centre. Returns 0.
     int fillOval(double w, double h, unsigned char red, unsigned char green, unsigned char blue,
                  unsigned char alpha);
 
@@ -444,8 +474,13 @@ protected:
 
     // Shapes -----------------------------------------------------------------
 
+    /// The worker of drawEllipse (fill 0) and fillEllipse (any other fill),
+    /// for the box p1-p2 as described there. Returns 0.
     int drawOrFillEllipse(int fill, const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                           unsigned char green, unsigned char blue, unsigned char alpha);
+    /// The upper (side not 0) or lower (side 0) half of the outline of
+    /// drawEllipse for the box p1-p2; the centre row belongs to both.
+    /// Returns 0.
     int drawHalfEllipse(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                         unsigned char green, unsigned char blue, unsigned char alpha, int side);
 
