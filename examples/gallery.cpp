@@ -370,6 +370,75 @@ void drawReduction(VornBuffer& panel) {
               colour(255, 255, 255));
 }
 
+/// Filled circles, one inside the other, and outlined ellipses from wide
+/// to tall.
+void drawCirclesAndEllipses(VornBuffer& panel) {
+    const _VORNPOINT sun = {100, 165};
+    for (int i = 0; i < 8; ++i) {
+        const double t = i / 7.0;
+        panel.fillCircle(sun, 86 - 10 * i, clampByte(255 - 20 * t), clampByte(70 + 160 * t),
+                         clampByte(60 + 40 * t), 255);
+    }
+    const int cx = 282;
+    const int cy = 165;
+    for (int i = 0; i < 10; ++i) {
+        const int a = 10 + 7 * i;
+        const int b = 80 - 7 * i;
+        _VORNHLSAQUAD hls;
+        hls.hue = static_cast<unsigned char>(120 + 8 * i);
+        hls.lightness = 150;
+        hls.saturation = 220;
+        hls.alpha = 255;
+        const _VORNRGBAQUAD c = HLStoRGB(hls);
+        const _VORNPOINT p1 = {cx - a, cy - b};
+        const _VORNPOINT p2 = {cx + a, cy + b};
+        panel.drawEllipse(p1, p2, c.red, c.green, c.blue, 255);
+    }
+}
+
+/// A rainbow of half discs (its lower half clipped away by the buffer's
+/// edge), its rim traced by half circles, and rows of marker shapes.
+void drawHalvesAndMarkers(VornBuffer& panel) {
+    const int radius = 96;
+    Image rainbow(2 * radius + 1, radius + 1);
+    const _VORNPOINT centre = {radius, radius};
+    for (int i = 0; i < 7; ++i) {
+        _VORNHLSAQUAD hls;
+        hls.hue = static_cast<unsigned char>(200 - 33 * i);
+        hls.lightness = 125;
+        hls.saturation = 235;
+        hls.alpha = 255;
+        const _VORNRGBAQUAD c = HLStoRGB(hls);
+        rainbow->fillCircle(centre, radius - 8 * i, c.red, c.green, c.blue, 255);
+    }
+    rainbow->fillCircle(centre, radius - 56, 0, 0, 0, 0); // cuts the hole
+    rainbow->drawHalfCircle(centre, radius, 255, 255, 255, 255, 1);
+    rainbow->drawHalfCircle(centre, radius - 57, 255, 255, 255, 255, 1);
+    panel.blend(rainbow.get(), kPanelWidth / 2 - radius, 40);
+
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 6; ++i) {
+            const int size = 10 + 4 * i;
+            _VORNHLSAQUAD hls;
+            hls.hue = static_cast<unsigned char>((40 * i + 80 * k) % 240);
+            hls.lightness = 140;
+            hls.saturation = 230;
+            hls.alpha = 255;
+            const _VORNRGBAQUAD c = HLStoRGB(hls);
+            Image marker(size + 1, size + 1);
+            if (k == 0) {
+                marker->fillSquare(size, size, c.red, c.green, c.blue, 255);
+            } else if (k == 1) {
+                marker->fillTriangle(size, size, c.red, c.green, c.blue, 255);
+            } else {
+                marker->fillOval(size, size, c.red, c.green, c.blue, 255);
+            }
+            panel.blend(marker.get(), 30 + i * 56 + (34 - size) / 2,
+                        160 + k * 42 + (34 - size) / 2);
+        }
+    }
+}
+
 /// A translucent picture written as PNG and as BMP and read back: PNG
 /// keeps alpha, BMP flattens onto the background colour.
 void drawFiles(VornBuffer& panel, const std::string& folder) {
@@ -452,9 +521,14 @@ int main(int argc, char** argv) {
         void (*draw)(VornBuffer&);
     };
     const Panel panels[] = {
-        {"HLS colour wheel", drawColourWheel},       {"Alpha blending", drawAlphaBlending},
-        {"Raster operations", drawRasterOperations}, {"Resampling", drawResampling},
-        {"Block reduction", drawReduction},          {"Files: PNG and BMP", nullptr},
+        {"HLS colour wheel", drawColourWheel},
+        {"Alpha blending", drawAlphaBlending},
+        {"Raster operations", drawRasterOperations},
+        {"Resampling", drawResampling},
+        {"Block reduction", drawReduction},
+        {"Circles and ellipses", drawCirclesAndEllipses},
+        {"Half circles and markers", drawHalvesAndMarkers},
+        {"Files: PNG and BMP", nullptr},
     };
     const int count = static_cast<int>(sizeof panels / sizeof panels[0]);
     const int rowsOfPanels = (count + columns - 1) / columns;
