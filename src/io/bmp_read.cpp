@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace vorn::detail {
 
@@ -188,7 +189,8 @@ bool decodeRows(std::FILE* file, const BmpHeader& header, VornBuffer& buffer,
     const int height = buffer.getHeight();
     const std::size_t padded = static_cast<std::size_t>((rowDataBytes(width, header.bitCount) + 3) &
                                                         ~static_cast<long long>(3));
-    unsigned char* row = new unsigned char[padded];
+    std::vector<unsigned char> storage(padded);
+    unsigned char* row = storage.data();
     bool ok = true;
     for (int y = height - 1; y >= 0 && ok; --y) {
         if (std::fread(row, 1, padded, file) != padded) {
@@ -214,7 +216,6 @@ bool decodeRows(std::FILE* file, const BmpHeader& header, VornBuffer& buffer,
             break;
         }
     }
-    delete[] row;
     return ok;
 }
 
@@ -475,13 +476,20 @@ VornBuffer* readBMP(const wchar_t* path) {
     }
     buffer->setDensity(0, header.densityX, header.densityY);
 
-    bool ok;
-    if (rle8) {
-        ok = decodeRLE8(*buffer, table, file);
-    } else if (rle4) {
-        ok = decodeRLE4(*buffer, table, file);
-    } else {
-        ok = decodeRows(file, header, *buffer, table);
+    bool ok = false;
+    try {
+        if (rle8) {
+            ok = decodeRLE8(*buffer, table, file);
+        } else if (rle4) {
+            ok = decodeRLE4(*buffer, table, file);
+        } else {
+            ok = decodeRows(file, header, *buffer, table);
+        }
+    } catch (...) {
+        // Out of memory for the row: the caller gets the exception, not a
+        // leaked buffer.
+        VornBuffer::Destroy(buffer);
+        throw;
     }
     if (!ok) {
         VornBuffer::Destroy(buffer);

@@ -85,6 +85,12 @@ int writeBMP(const VornBuffer& buffer, const wchar_t* path) {
     const std::size_t padded = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
     const std::uint64_t fileBytes = kHeadersBytes + static_cast<std::uint64_t>(padded) * height;
 
+    // Rows are converted into a block of several rows and written a block
+    // at a time: one system call per row would cost more than the
+    // conversion. The block is made before the file is opened.
+    const std::size_t rowsPerBlock = std::max<std::size_t>(1, kBlockBytes / padded);
+    std::vector<unsigned char> block(rowsPerBlock * padded);
+
     std::FILE* file = openFile(path, L"wb");
     if (!file) {
         return -1;
@@ -112,11 +118,6 @@ int writeBMP(const VornBuffer& buffer, const wchar_t* path) {
     }
 
     bool ok = writeBytes(file, headers, kHeadersBytes);
-    // Rows are converted into a block of several rows and written a block
-    // at a time: one system call per row would cost more than the
-    // conversion.
-    const std::size_t rowsPerBlock = std::max<std::size_t>(1, kBlockBytes / padded);
-    std::vector<unsigned char> block(rowsPerBlock * padded);
     int y = height - 1;
     while (y >= 0 && ok) {
         std::size_t filled = 0;

@@ -93,7 +93,14 @@ int writeReplacing(const VornBuffer& buffer, const wchar_t* path, FileWriter wri
     }
     std::fclose(probe);
 
-    if (writer(buffer, temp.c_str()) != 0) {
+    int result;
+    try {
+        result = writer(buffer, temp.c_str());
+    } catch (...) {
+        _wremove(temp.c_str());
+        throw;
+    }
+    if (result != 0) {
         _wremove(temp.c_str());
         return -1;
     }
