@@ -4,6 +4,14 @@
 
 #include <cstdio>
 
+// The GDI interop, where the library was built with it: on this platform
+// its header brings the library's own GDI layer, whose calls the program
+// makes as it would on Windows.
+#if __has_include(<vorn/gdi.h>)
+#include <vorn/gdi.h>
+#define VORN_CONSUMER_GDI 1
+#endif
+
 int main() {
     VornBuffer* image = VornBuffer::Build(4, 4, nullptr);
     if (!image) {
@@ -15,6 +23,17 @@ int main() {
     image->blend(spot, 1, 1);
     const _VORNRGBAQUAD p = *image->getPixel(1, 1);
     const _VORNHLSAQUAD hls = RGBtoHLS(*image->getPixel(0, 0));
+#if defined(VORN_CONSUMER_GDI)
+    HBITMAP section = bufferToBitmap(image);
+    VornBuffer* back = bitmapToBufferWithAlpha(section);
+    const bool gdiOk = section != nullptr && back != nullptr &&
+                       back->getPixel(1, 1)->red == p.red && DeleteObject(section);
+    VornBuffer::Destroy(back);
+    if (!gdiOk) {
+        std::printf("unexpected GDI round trip\n");
+        return 1;
+    }
+#endif
     VornBuffer::Destroy(spot);
     VornBuffer::Destroy(image);
     // Red under half-transparent blue: the blue takes weight 129 of 256.
