@@ -301,37 +301,61 @@ public:
     // ---------------------------------------------------------------------
 
     /// Clips the segment p1-p2 in place to the rectangle (left, top, right,
-    /// bottom), all edges inclusive. Returns true when something is left to
-    /// draw (both points then lie inside). The crossings are rounded toward
-    /// p1, so the result depends on the segment's direction. The points may
-    /// have changed even when the result is false.
+    /// bottom), all four edges inclusive; the rectangle comes from the
+    /// arguments, not from this buffer. One pass, in single precision: the
+    /// left, right, top and bottom edges in that order, each moving the
+    /// point beyond it (p1 first) to the crossing, which is rounded toward
+    /// p1's coordinate, so the result depends on the segment's direction:
+    /// (-7, 2)-(13, 9) becomes (0, 4)-(10, 7) in (0, 0, 10, 10), while
+    /// (13, 9)-(-7, 2) becomes (10, 9)-(0, 5).
+    ///
+    /// Returns true when something is left to draw (both points then lie
+    /// inside the rectangle), false otherwise. The points may have changed
+    /// even when the result is false. Any 32-bit coordinates are accepted.
     bool ClipLine(_VORNPOINT& p1, _VORNPOINT& p2, int left, int top, int right, int bottom) const;
-    /// A one-pixel Bresenham line from p1 toward p2, blended; the end point
-    /// is not drawn (unless p1 equals p2). Returns 0.
+    /// Draws a one-pixel Bresenham line from p1 toward p2 in the colour
+    /// (red, green, blue, alpha), blending each pixel once (the colour's
+    /// alpha sets the opacity). The segment is first clipped with ClipLine
+    /// to (0, 0, width, height); pixels outside the buffer are dropped. The
+    /// end point p2 is not drawn, unless p1 equals p2 (one pixel), so the
+    /// two directions of a segment can light different pixels. The caller's
+    /// points are not changed. Returns 0.
     int drawSolidLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                       unsigned char green, unsigned char blue, unsigned char alpha);
-    /// As drawSolidLine; antiAlias not 0 draws the anti-aliased line, which
-    /// plots both end points. Returns 0.
+    /// As drawSolidLine when antiAlias is 0. Any other value draws the
+    /// anti-aliased line: both end points in the full colour, and on every
+    /// column (row, for steep lines) strictly between them two neighbouring
+    /// pixels sharing the colour's alpha by the line's distance from them.
+    /// Horizontal and vertical lines, and diagonals along which x and y grow
+    /// together, are drawn as by drawSolidLine. Returns 0.
     int drawSolidLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                       unsigned char green, unsigned char blue, unsigned char alpha, int antiAlias);
-    /// The Bresenham line of drawSolidLine, two pixels on and two off along
-    /// the major axis, starting with a dash at the clipped first point.
+    /// The Bresenham line of drawSolidLine, two pixels on and two off,
+    /// counted in steps along the major axis from the clipped first point
+    /// (a line entering the buffer starts its pattern where it enters).
     /// Returns 0.
     int drawDashedLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                        unsigned char green, unsigned char blue, unsigned char alpha);
 
     /// An open polyline through `count` points: the segments points[i] to
-    /// points[i + 1], each drawn as drawSolidLine. Fewer than 2 points draw
-    /// nothing. Returns 0.
+    /// points[i + 1] in order, each drawn and clipped as drawSolidLine (so
+    /// the last point is not drawn). Fewer than 2 points, or a null array,
+    /// draw nothing. Pixels where segments meet are blended once per
+    /// segment. The points are only read. Returns 0.
     int strokePolyline(const _VORNPOINT* points, int count, unsigned char red, unsigned char green,
                        unsigned char blue, unsigned char alpha);
-    /// As strokePolyline; antiAlias not 0 draws anti-aliased segments.
+    /// As strokePolyline; antiAlias not 0 draws anti-aliased segments, which
+    /// draw both their ends (shared vertices are blended twice).
     int strokePolyline(const _VORNPOINT* points, int count, unsigned char red, unsigned char green,
                        unsigned char blue, unsigned char alpha, int antiAlias);
     /// The closed outline of every contour of a polygon: `contours`
     /// contours whose sizes are in `sizes`, their points one after another
-    /// in `points`. Each contour is closed implicitly. Contours of size 0
-    /// or less are skipped. Returns 0.
+    /// in `points`; each contour's last point joins its first. Every segment
+    /// is drawn as drawSolidLine, so each vertex of a contour of two or more
+    /// points is drawn once, as the start of its outgoing segment; a
+    /// contour of one point draws that pixel. Contours of size 0 or less
+    /// are skipped without moving through the points. Null arrays or fewer
+    /// than 1 contour draw nothing. Returns 0.
     int strokePolygon(const _VORNPOINT* points, const int* sizes, int contours, unsigned char red,
                       unsigned char green, unsigned char blue, unsigned char alpha);
     /// As strokePolygon; antiAlias not 0 draws anti-aliased segments.
@@ -342,28 +366,47 @@ public:
     // Polygon fills (polygon layout as strokePolygon)
     // ---------------------------------------------------------------------
 
-    /// Fills a polygon, aliased. Within one contour the rule is non-zero
-    /// winding and the outline belongs to the fill; each later contour
-    /// toggles what the earlier ones covered (a contour inside another cuts
-    /// a hole). Mode: 4 or 5 combine each byte with AND (both non-zero) or
-    /// OR; 9 fills contour by contour, turning pixels that already hold the
-    /// colour to 0; any other value writes the colour. Returns -1, touching
-    /// nothing, when contours < 1 or sizes[0] < 1; else 0.
+    /// Fills a polygon, aliased: a pixel is covered or not. Within one
+    /// contour the rule is non-zero winding (a self-crossing star is filled
+    /// solid) and every pixel an edge passes through is covered, so the
+    /// outline belongs to the fill. Each later contour toggles what the
+    /// earlier ones covered, so a contour inside another cuts a hole (the
+    /// hole's left and right border columns stay covered). Every contour's
+    /// winding starts from 0, also where contours run off the buffer's left
+    /// edge. Points may lie anywhere in the 32-bit range; the cost follows
+    /// the part of the polygon over the buffer. Contours after the first
+    /// with a size of 0 or less are skipped.
+    ///
+    /// Covered pixels are written directly, by `mode`: 4 or 5 combine each
+    /// byte with the colour's (AND when both are non-zero, else OR); 9 fills
+    /// contour by contour, a pixel that already holds the colour becoming 0
+    /// in all four bytes and any other the colour; any other mode writes the
+    /// colour, alpha included.
+    ///
+    /// Returns -1, touching nothing, when contours < 1, sizes[0] < 1 or an
+    /// array is null; else 0. The first fill of a buffer allocates its work
+    /// areas (edgeMap, rowCarry), which later fills reuse.
     int fillPolygon(const _VORNPOINT* points, const int* sizes, int contours, unsigned char red,
                     unsigned char green, unsigned char blue, unsigned char alpha, int mode);
-    /// Fills a polygon as fillPolygon (mode 0) but blends the colour into
-    /// every covered pixel once. Returns -1 as fillPolygon, else 0.
+    /// Covers the pixels of fillPolygon (mode 0) and blends the colour into
+    /// each covered pixel once (the colour's alpha sets the opacity). An
+    /// alpha of 0 returns 0 at once. Returns -1 as fillPolygon, else 0.
     int fillPolygonBlend(const _VORNPOINT* points, const int* sizes, int contours,
                          unsigned char red, unsigned char green, unsigned char blue,
                          unsigned char alpha);
-    /// Fills a polygon with `texture` tiled from this buffer's origin
-    /// (pixel (x, y) takes texel (x mod tw, y mod th)), blended with the
-    /// extra opacity `opacity`. Returns -1 as fillPolygon, and for a null
-    /// texture or one without pixels; else 0. The texture is only read.
+    /// Covers the pixels of fillPolygon (mode 0) and blends into each one
+    /// the texel of `texture` tiled from this buffer's origin: pixel (x, y)
+    /// takes texel (x mod texture width, y mod texture height), wherever the
+    /// polygon lies. `opacity` scales each texel's alpha (255 uses it
+    /// unscaled, 0 changes nothing). The texture is only read; it may share
+    /// this buffer's pixels. Returns -1 as fillPolygon, and for a null
+    /// texture or one without pixels (changing nothing); else 0.
     int fillPolygonBitmap(const _VORNPOINT* points, const int* sizes, int contours,
                           const VornBuffer* texture, unsigned char opacity);
-    /// Blends the colour into every pixel of the rectangle from p1 to p2,
-    /// both corners included. Corners not in order draw nothing. Returns 0.
+    /// Blends the colour into every pixel of the rectangle from p1 (least x
+    /// and y) to p2 (greatest x and y), both corners included, each once;
+    /// clipped to the buffer. Corners out of order, or an alpha of 0, draw
+    /// nothing. Returns 0.
     int fillRectangleBlend(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                            unsigned char green, unsigned char blue, unsigned char alpha);
 
@@ -372,25 +415,53 @@ public:
     // ---------------------------------------------------------------------
 
     /// Resamples this buffer into `dst`, built by the caller at the wanted
-    /// size: block averaging when this buffer is a whole multiple of dst in
-    /// both directions, else a per-pixel bilinear or box filter per
-    /// direction. Returns 0 on success, -1 when this buffer has no pixels,
-    /// -2 for a negative source size, -3 for a null destination or a
-    /// negative destination size.
+    /// size; this buffer is only read, and of dst only the pixels change.
+    ///
+    /// When this buffer is a whole multiple of dst in both directions, each
+    /// destination pixel is the average of its block of source pixels: the
+    /// colours scaled by their own opacity, the alphas plainly, each mean
+    /// truncated (equal sizes give an exact copy). Otherwise every
+    /// destination pixel (x, y) samples source position (x * sx, y * sy),
+    /// sx and sy being the source size over the destination size, without
+    /// a half-pixel offset: an enlarged (or kept) direction interpolates
+    /// linearly between two pixels, a reduced one averages the span the
+    /// pixel covers. When either direction is reduced, pixels with alpha 0
+    /// take no part in the colour, and the alpha is the share of the
+    /// footprint that the other pixels cover. Enlarging both ways
+    /// interpolates the alpha too, so an image fades over its last column
+    /// and row; colours of neighbourhoods that are not wholly opaque are
+    /// weighted by alpha, so that the colour of clear pixels does not bleed.
+    /// Filtered values are truncated into bytes after absorbing rounding
+    /// noise (below 1e-6), so that flat colours stay flat.
+    ///
+    /// Returns 0 on success (also for a dst 0 wide or high, which receives
+    /// nothing), -1 when this buffer has no pixels, -2 for a negative source
+    /// size, -3 for a null destination, a negative destination size or a
+    /// destination without pixels; nothing is written on failure.
     int resize(VornBuffer* dst) const;
 
     /// Returns a new buffer holding this one turned clockwise by `angle`
-    /// degrees about its centre (three shears, no filtering), sized to hold
-    /// the turned image; null when this buffer has no pixels or the result
-    /// cannot be built. Owned by the caller (Destroy).
+    /// degrees about its centre, every pixel copied unfiltered (all four
+    /// bytes) to one destination pixel by three rounded shears; pixels that
+    /// receive none stay (0, 0, 0, 0). Any int angle works; it is taken
+    /// modulo 360. The result is one pixel wider and higher than the turned
+    /// extents rounded (a W x H buffer at 0 degrees gives W + 1 x H + 1
+    /// with the image at the top left), and has the settings of a new
+    /// buffer. Null when this buffer has no pixels or the result would be
+    /// larger than Build accepts. Owned by the caller (Destroy).
     VornBuffer* rotateBuffer(int angle) const;
 
     /// Paints this buffer into `dst` over a mesh of nx x ny destination
-    /// points (row by row in `grid`): source cell (i, j) of a regular
-    /// (nx - 1) x (ny - 1) grid goes onto the quadrilateral of grid points
-    /// (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1), by inverse bilinear
-    /// mapping and bilinear sampling. Written pixels are opaque. Returns
-    /// false when nx or ny is below 2 or dst or grid is null, else true.
+    /// points (row by row in `grid`, which must hold nx x ny points): source
+    /// cell (i, j) of a regular (nx - 1) x (ny - 1) grid goes onto the
+    /// quadrilateral of grid points (i, j), (i + 1, j), (i + 1, j + 1),
+    /// (i, j + 1), by inverse bilinear mapping and bilinear sampling. Each
+    /// quadrilateral paints the half-open bounding box of its corners
+    /// (right column and bottom row excluded), clipped to dst; corners may
+    /// lie anywhere. Written pixels are opaque; samples without any opacity
+    /// leave dst as it was, as do points without a real inverse. Returns
+    /// false, writing nothing, when nx or ny is below 2, dst or grid is null
+    /// or either buffer has no pixels; else true.
     bool warp(VornBuffer* dst, const _VORNPOINT* grid, int nx, int ny) const;
 
     // ---------------------------------------------------------------------
@@ -486,26 +557,78 @@ protected:
 
     // Lines and outlines -----------------------------------------------------
 
+    /// Clips p1-p2 to (0, 0, width, height) and draws the Bresenham line
+    /// (antiAlias 0) or hands the clipped points to strokeWuLine (any other
+    /// value). Every pixel goes through the pixel blend. Returns 0.
     int strokeLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour, int antiAlias);
+    /// The anti-aliased line (see drawSolidLine), its positions accumulated
+    /// in single precision. Returns 0.
     int strokeWuLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour);
+    /// The dashed line of drawDashedLine. Returns 0.
     int strokeDashedLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour);
+    /// The closed outline of one contour of `count` points, as one contour
+    /// of strokePolygon; a count below 1 draws nothing. Returns 0.
     int strokeLoop(const _VORNPOINT* points, int count, _VORNRGBAQUAD colour, int antiAlias);
 
     // Polygon scan converter -------------------------------------------------
+    //
+    // The plain form of the fills' scan converter, step by step. Edges are
+    // walked into edgeMap: per cell, bits 0-3 count crossings of edges along
+    // which y grows, bits 4-7 those along which y shrinks, 256 marks a
+    // border pixel without a crossing; crossings left of the buffer go to
+    // the row's rowCarry cell. The map pass then leaves 0 (uncovered), 256
+    // (border outside the winding) or 512 (covered) in every cell it
+    // visits. The workers expect the work areas to exist; they write cells
+    // and carries without clearing them.
 
+    /// Traces one contour of n points (a first point repeated at the end
+    /// dropped) edge by edge with fillLine. For two or more distinct points
+    /// the four references become the contour's least and greatest x and y;
+    /// for one they are left as they are. Returns 0.
     int fillLoop(const _VORNPOINT* points, int n, int& minX, int& minY, int& maxX, int& maxY);
+    /// Walks the edge start -> end (previous is the vertex before start)
+    /// into the work areas: one crossing per row the edge passes through,
+    /// marks on its other pixels; the end point is left to the next edge.
+    /// extremumRun 1 marks a horizontal run that the contour enters and
+    /// leaves on the same side of its row. Returns 0.
     int fillLine(_VORNPOINT previous, _VORNPOINT start, _VORNPOINT end, int extremumRun);
+    /// Adds `value` to cell (x, y) (256 only to a cell below 256), or for
+    /// x < 0 its net crossing count to the row's carry. Returns -1 when y is
+    /// outside the buffer or x >= width, else 0.
     int fillPoint(int x, int y, int value);
+    /// The map pass over the bounds clamped to the buffer: per row, the
+    /// winding starts from the row's carry and the crossing counts turn the
+    /// cells into covered and uncovered ones (a covered cell of an earlier
+    /// contour under a non-zero winding is uncovered). Returns 0.
     int fillMap(int minX, int minY, int maxX, int maxY);
+    /// Writes every pixel whose cell is non-zero, among the first `count`,
+    /// directly by fillPolygon's mode. Returns 0.
     int transferMap(int count, int mode, _VORNRGBAQUAD colour);
+    /// Blends the colour into every pixel of the bounds (clamped) whose cell
+    /// is non-zero. Returns 0.
     int transferMapBlend(const _VORNRGBAQUAD& colour, int minX, int minY, int maxX, int maxY);
+    /// Blends the tiled texel at the opacity into every pixel, among the
+    /// first `count`, whose cell is non-zero. Returns 0.
     int transferMapBitmap(int count, const VornBuffer* texture, unsigned char opacity);
 
     // Resampling -------------------------------------------------------------
 
+    /// Block averaging by whole factors fx, fy into dst (this buffer's size
+    /// divided by them), through fy row cursors walking the source once.
+    /// Returns 0.
     int reduce(VornBuffer* dst, int fx, int fy) const;
+    /// Destination pixel (x, y) for scale factors sx, sy: zeroes the sums,
+    /// runs the filter the factors choose and converts the sums.
     void getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const;
+    /// One block: fx pixels from each of the fy cursors (advancing them),
+    /// column by column; writes the mean into out. Nothing when fx < 1.
     void getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, int fx, int fy) const;
+    /// The filters of getResizePixel, linear or box per direction: each adds
+    /// the footprint of destination (x, y) to the red, green and blue sums
+    /// and to the weight sum `a`. Enlarge: linear both ways, `a` gains the
+    /// alpha shares. X: linear across, box down; Y: box across, linear down;
+    /// Reduce: box both ways; these three skip pixels with alpha 0 and `a`
+    /// gains the plain weights.
     void getEnlargeRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
                         double& a) const;
     void getXRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
@@ -517,8 +640,17 @@ protected:
 
     // Mesh warp --------------------------------------------------------------
 
+    /// Paints the source rectangle rect[0]..rect[1] onto the quadrilateral
+    /// quad[0..3] (top-left, top-right, bottom-right, bottom-left) of dst.
+    /// Returns true.
     bool warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT* quad) const;
+    /// Solves the bilinear map with coefficients a..f (coeffs[0..5]) for the
+    /// parameters u, v of the offset (x, y) from the first corner; NaN when
+    /// the point has no real inverse.
     void warpCoor(double x, double y, double& u, double& v, const double* coeffs) const;
+    /// Adds source pixel (x, y) (at p, or looked up when p is null) times
+    /// weight w to the sums and returns its alpha share alpha * w / 255;
+    /// nothing and 0 for weight 0 or a position outside the source.
     double warpPixel(const _VORNRGBAQUAD* p, int x, int y, double& r, double& g, double& b,
                      double w) const;
 
@@ -535,8 +667,13 @@ protected:
     _VORNRGBAQUAD background;        ///< background colour; alpha byte 0
     bool transparent;                ///< transparency flag
     _VORNRGBAQUAD transparentColour; ///< colour declared transparent; alpha 0
-    unsigned short* edgeMap;         ///< polygon work area, width x height cells
-    unsigned short* rowCarry;        ///< polygon work area, height cells
+    /// Polygon work area: width x height cells, one per pixel, allocated
+    /// with new[] by the first polygon fill and freed with the buffer.
+    unsigned short* edgeMap;
+    /// Polygon work area: one carry cell per row (the net crossings left of
+    /// the buffer), followed in the same new[] allocation by the fills'
+    /// bookkeeping (a state cell and a few cells per row).
+    unsigned short* rowCarry;
 };
 
 #endif

@@ -49,10 +49,33 @@ struct BlockDivider {
 
 } // namespace
 
+void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy,
+                      _VORNRGBAQUAD& out) {
+    double r = 0.0;
+    double g = 0.0;
+    double b = 0.0;
+    double a = 0.0;
+    // Column by column, each column top to bottom: the cursors' order.
+    for (int i = 0; i < fx; ++i) {
+        const _VORNRGBAQUAD* p = block + i;
+        for (int k = 0; k < fy; ++k, p += width) {
+            const double opacity = kOpacity[p->alpha];
+            r += p->red * opacity;
+            g += p->green * opacity;
+            b += p->blue * opacity;
+            a += p->alpha;
+        }
+    }
+    const double n = static_cast<double>(static_cast<long long>(fx) * fy);
+    out.red = truncToByte(r / n);
+    out.green = truncToByte(g / n);
+    out.blue = truncToByte(b / n);
+    out.alpha = truncToByte(a / n);
+}
+
 void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
     const std::size_t width = static_cast<std::size_t>(src.getWidth());
     const BlockDivider divider(static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy));
-    std::vector<const _VORNRGBAQUAD*> cursors(static_cast<std::size_t>(fy));
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y) {
         const _VORNRGBAQUAD* band =
@@ -85,10 +108,7 @@ void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy) 
                 out->alpha = divider.divide(a);
                 continue;
             }
-            for (int k = 0; k < fy; ++k) {
-                cursors[static_cast<std::size_t>(k)] = block + static_cast<std::size_t>(k) * width;
-            }
-            TransformAccess::reducePixel(src, cursors.data(), out, fx, fy);
+            reduceBlockExact(block, width, fx, fy, *out);
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -177,10 +178,10 @@ void reduceBlocks(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
 /// per-row tables.
 void resampleRows(const VornBuffer& src, VornBuffer& dst, double sx, double sy);
 
-/// Settles snapToByte(v) from an approximation within 1e-12 of v. Gives
-/// false, writing nothing, when the approximation lies too close to a
-/// whole number for the truncation to be certain; the caller then computes
-/// the value exactly.
+/// Settles snapToByte(v) from an approximation within 1e-10 of v (the fast
+/// paths' approximations stay within 3e-11). Gives false, writing nothing,
+/// when the approximation lies too close to a whole number for the
+/// truncation to be certain; the caller then computes the value exactly.
 constexpr double kSettleMargin = 1e-9;
 inline bool settleByte(double approx, unsigned char& out) {
     const double z = approx + kByteSnap;
@@ -191,7 +192,11 @@ inline bool settleByte(double approx, unsigned char& out) {
         out = 255;
         return true;
     }
-    const double t = std::floor(z);
+    if (!(z >= 0.0)) {
+        return false;
+    }
+    // z lies in 0..256 here, where truncation is the floor.
+    const double t = static_cast<double>(static_cast<int>(z));
     const double rest = z - t;
     if (rest < kSettleMargin || rest > 1.0 - kSettleMargin) {
         return false;
@@ -219,6 +224,23 @@ bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Sp
 /// its whole footprint.
 void finishGated(double r, double g, double b, double w, double whole, _VORNRGBAQUAD& out);
 
+/// alpha / 255.0 for every alpha, computed by that very division (at
+/// compile time, correctly rounded as at run time).
+constexpr std::array<double, 256> makeOpacities() {
+    std::array<double, 256> t{};
+    for (int a = 0; a < 256; ++a) {
+        t[static_cast<std::size_t>(a)] = a / 255.0;
+    }
+    return t;
+}
+
+inline constexpr std::array<double, 256> kOpacity = makeOpacities();
+
+/// One block of the block averaging, exactly as getReducePixel with
+/// cursors on the block's rows, for blocks with partial alphas.
+void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy,
+                      _VORNRGBAQUAD& out);
+
 /// Portable variants, and the AVX2 ones (false when not built for this
 /// processor, so that the caller runs the portable one).
 void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
@@ -235,20 +257,20 @@ struct TransformAccess : VornBuffer {
                             double sy) {
         (b.*(&TransformAccess::getResizePixel))(out, x, y, sx, sy);
     }
-    static void reducePixel(const VornBuffer& b, const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out,
-                            int fx, int fy) {
-        (b.*(&TransformAccess::getReducePixel))(rows, out, fx, fy);
-    }
 };
 
 // ---------------------------------------------------------------------------
 // Rotation
 // ---------------------------------------------------------------------------
 
-/// Rounds half away from zero, exactly as std::round, for |v| < 2^52.
+/// Rounds half away from zero, for |v| < 2^62 (the shears and sizes of
+/// rotateBuffer stay far below): the truncation is exact and so is the
+/// remainder v - t, as both share their leading bits. Some C runtimes'
+/// round() add one half and floor, which turns 0.49999999999999994 into 1;
+/// this one gives the same result everywhere.
 inline double roundHalfAway(double v) {
-    const double t = std::trunc(v);
-    const double rest = v - t; // exact: v and t share their leading bits
+    const double t = static_cast<double>(static_cast<long long>(v));
+    const double rest = v - t;
     if (rest >= 0.5) {
         return t + 1.0;
     }
@@ -258,17 +280,25 @@ inline double roundHalfAway(double v) {
     return t;
 }
 
-/// The three shears of one point: (X, Y) relative to the centre, shear
-/// factors t = tan(angle / 2) and s = sin(angle); gives (X3, Y2).
-inline void shearPoint(long long X, long long Y, double t, double s, long long& X3, long long& Y2) {
-    const double x = static_cast<double>(X);
-    const double y = static_cast<double>(Y);
-    const double x1 = std::round(x - y * t);
-    const double y2 = std::round(x1 * s + y);
-    const double x3 = std::round(x1 - y2 * t);
-    X3 = static_cast<long long>(x3);
-    Y2 = static_cast<long long>(y2);
-}
+/// The turn rotateBuffer makes for an angle in degrees: `halfTurn` when
+/// the pixels are first exchanged through the centre, then `shear` degrees
+/// (within -90..90) by three shears with factors t = tan(theta / 2) and
+/// s = sin(theta); `sizeTheta` is the whole angle in radians, from which the
+/// result's size comes.
+struct RotationPlan {
+    bool halfTurn;
+    float sizeTheta;
+    double t;
+    double s;
+};
+
+RotationPlan planRotation(int angle);
+
+/// Writes the turned image of `src` into `dst` (cleared, built at the size
+/// of the turn): the shear of every source pixel in row order.
+void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
+void rotatePixelsScalar(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
+bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
 
 } // namespace vorn::detail
 

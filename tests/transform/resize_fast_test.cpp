@@ -1,7 +1,10 @@
 // The table-driven and vectorised resampling against the plain per-pixel
 // members, over random images, sizes and scales.
 
+#include "transform/transform.h"
 #include "transform_test.h"
+
+#include <cmath>
 
 namespace {
 
@@ -57,6 +60,59 @@ TEST_P(ResizeFastPath, LargerImagesMatchThePlainMembers) {
     compareOver(rng, 60, 160, 240);
 }
 
-VORN_ALL_KERNEL_LEVELS(ResizeFastPath);
+// Footprints and blocks larger than the vector paths take: their sums
+// leave 16 bits or a float's mantissa, or span hundreds of taps.
+TEST_P(ResizeFastPath, LargeFactorsMatchThePlainMembers) {
+    struct Case {
+        int sw, sh, dw, dh;
+    };
+    const Case cases[] = {{2, 600, 1, 2},   {600, 2, 2, 1},   {300, 300, 1, 1},
+                          {1000, 3, 3, 2},  {3, 1000, 2, 7},  {997, 5, 4, 5},
+                          {700, 700, 3, 2}, {5, 1001, 13, 3}, {1, 1, 517, 3}};
+    Rng rng(31);
+    for (const Case& c : cases) {
+        for (int kind = 0; kind < 2; ++kind) {
+            BufferPtr src = kind == 0 ? makeFilled(c.sw, c.sh, rgba(17, 250, 3))
+                                      : patchyBuffer(rng, c.sw, c.sh);
+            const BufferPtr expected = plainResize(*src, c.dw, c.dh);
+            BufferPtr dst = makeBuffer(c.dw, c.dh);
+            ASSERT_EQ(src->resize(dst.get()), 0);
+            EXPECT_EQ(words(*dst), words(*expected))
+                << c.sw << "x" << c.sh << " into " << c.dw << "x" << c.dh;
+        }
+    }
+}
+
+VORN_FAST_KERNEL_LEVELS(ResizeFastPath);
+
+// A value is settled only when it lies clearly away from the point where
+// the truncation would change.
+TEST(SettleByte, DecidesOnlyAwayFromTheNextWholeNumber) {
+    using vorn::detail::kByteSnap;
+    struct Case {
+        double approx;
+        bool settled;
+        int byte;
+    };
+    const Case cases[] = {
+        {0.0, true, 0},
+        {7.25, true, 7},
+        {99.999999999999, true, 100},          // noise below a whole number
+        {100.0 - kByteSnap + 1e-12, false, 0}, // at the snapped edge itself
+        {100.0 - kByteSnap - 1e-12, false, 0},
+        {100.0 - kByteSnap - 1e-8, true, 99},
+        {254.9999999, true, 255},
+        {255.0, true, 255},
+        {300.0, true, 255},
+        {std::nan(""), false, 0},
+    };
+    for (const Case& c : cases) {
+        unsigned char out = 42;
+        EXPECT_EQ(vorn::detail::settleByte(c.approx, out), c.settled) << c.approx;
+        if (c.settled) {
+            EXPECT_EQ(out, c.byte) << c.approx;
+        }
+    }
+}
 
 } // namespace

@@ -44,6 +44,11 @@ TEST(Resize, ChecksSourceThenDestination) {
         EXPECT_EQ(src->resize(dst.get()), -2);
     }
     {
+        // An empty source has nothing to sample from.
+        BentField w(TP::widthOf(*src), 0);
+        EXPECT_EQ(src->resize(dst.get()), -1);
+    }
+    {
         BentField h(TP::heightOf(*src), -1);
         EXPECT_EQ(src->resize(dst.get()), -2);
     }

@@ -10,7 +10,6 @@
 #include <string>
 
 struct TransformProtected : VornBuffer {
-    using ResizePixel = void (VornBuffer::*)(_VORNRGBAQUAD*, int, int, double, double) const;
     using Reduce = int (VornBuffer::*)(VornBuffer*, int, int) const;
     using ReducePixel = void (VornBuffer::*)(const _VORNRGBAQUAD**, _VORNRGBAQUAD*, int, int) const;
     using Filter = void (VornBuffer::*)(int, int, double, double, double&, double&, double&,
@@ -20,16 +19,12 @@ struct TransformProtected : VornBuffer {
     using WarpPixel = double (VornBuffer::*)(const _VORNRGBAQUAD*, int, int, double&, double&,
                                              double&, double) const;
 
-    static constexpr ResizePixel resizePixel = &TransformProtected::getResizePixel;
     static constexpr Reduce reduceFn = &TransformProtected::reduce;
     static constexpr ReducePixel reducePixel = &TransformProtected::getReducePixel;
-    static constexpr Filter enlargeFn = &TransformProtected::getEnlargeRGBA;
-    static constexpr Filter xFn = &TransformProtected::getXRGBA;
-    static constexpr Filter yFn = &TransformProtected::getYRGBA;
     static constexpr Filter reduceRgbaFn = &TransformProtected::getReduceRGBA;
     static constexpr WarpQuad warpQuad = &TransformProtected::warp;
-    static constexpr WarpCoor warpCoor = &TransformProtected::warpCoor;
-    static constexpr WarpPixel warpPixel = &TransformProtected::warpPixel;
+    static constexpr WarpCoor warpCoorFn = &TransformProtected::warpCoor;
+    static constexpr WarpPixel warpPixelFn = &TransformProtected::warpPixel;
 
     static int& widthOf(VornBuffer& b) { return b.*(&TransformProtected::width); }
     static int& heightOf(VornBuffer& b) { return b.*(&TransformProtected::height); }
@@ -104,5 +99,13 @@ inline std::string levelName(const ::testing::TestParamInfo<vorn::detail::Kernel
                                                vorn::detail::KernelLevel::Sse2,                    \
                                                vorn::detail::KernelLevel::Avx2),                   \
                              levelName)
+
+/// The fast variants only, for tests that compare them with the plain
+/// members.
+#define VORN_FAST_KERNEL_LEVELS(suite)                                                             \
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Levels, suite,                                                                             \
+        ::testing::Values(vorn::detail::KernelLevel::Sse2, vorn::detail::KernelLevel::Avx2),       \
+        levelName)
 
 #endif

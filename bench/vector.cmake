@@ -1,0 +1,1 @@
+vorn_add_bench(vorn_bench_vector vector_bench.cpp)

@@ -1,0 +1,95 @@
+// Helpers of the line and polygon tests: polygons written as lists of
+// contours, the fills called on them, and the protected line and scan
+// converter members.
+#ifndef VORN_TESTS_VECTOR_VECTOR_TEST_H
+#define VORN_TESTS_VECTOR_VECTOR_TEST_H
+
+#include "vector/vector.h"
+#include "vorn_test.h"
+
+#include <initializer_list>
+#include <vector>
+
+inline _VORNPOINT pt(int x, int y) {
+    return _VORNPOINT{x, y};
+}
+
+/// Contours one after another, as the polygon members take them.
+struct Polygon {
+    std::vector<_VORNPOINT> points;
+    std::vector<int> sizes;
+
+    Polygon() = default;
+    Polygon(std::initializer_list<std::initializer_list<_VORNPOINT>> contours) {
+        for (const auto& c : contours) {
+            add(std::vector<_VORNPOINT>(c));
+        }
+    }
+    void add(const std::vector<_VORNPOINT>& contour) {
+        points.insert(points.end(), contour.begin(), contour.end());
+        sizes.push_back(static_cast<int>(contour.size()));
+    }
+    int contours() const { return static_cast<int>(sizes.size()); }
+};
+
+inline int fill(VornBuffer& b, const Polygon& p, _VORNRGBAQUAD c, int mode = 0) {
+    return b.fillPolygon(p.points.data(), p.sizes.data(), p.contours(), c.red, c.green, c.blue,
+                         c.alpha, mode);
+}
+
+inline int fillReference(VornBuffer& b, const Polygon& p, _VORNRGBAQUAD c, int mode = 0) {
+    return vorn::detail::fillPolygonReference(b, p.points.data(), p.sizes.data(), p.contours(), c,
+                                              mode);
+}
+
+inline int fillBlend(VornBuffer& b, const Polygon& p, _VORNRGBAQUAD c) {
+    return b.fillPolygonBlend(p.points.data(), p.sizes.data(), p.contours(), c.red, c.green, c.blue,
+                              c.alpha);
+}
+
+inline int fillBlendReference(VornBuffer& b, const Polygon& p, _VORNRGBAQUAD c) {
+    return vorn::detail::fillPolygonBlendReference(b, p.points.data(), p.sizes.data(), p.contours(),
+                                                   c);
+}
+
+inline int fillBitmap(VornBuffer& b, const Polygon& p, const VornBuffer* texture,
+                      unsigned char opacity) {
+    return b.fillPolygonBitmap(p.points.data(), p.sizes.data(), p.contours(), texture, opacity);
+}
+
+inline int fillBitmapReference(VornBuffer& b, const Polygon& p, const VornBuffer* texture,
+                               unsigned char opacity) {
+    return vorn::detail::fillPolygonBitmapReference(b, p.points.data(), p.sizes.data(),
+                                                    p.contours(), texture, opacity);
+}
+
+/// The protected members these tests call.
+struct VectorProtected : VornBuffer {
+    using Stroke = int (VornBuffer::*)(_VORNPOINT, _VORNPOINT, const _VORNRGBAQUAD&, int);
+    using StrokeWu = int (VornBuffer::*)(_VORNPOINT, _VORNPOINT, const _VORNRGBAQUAD&);
+    using StrokeLoop = int (VornBuffer::*)(const _VORNPOINT*, int, _VORNRGBAQUAD, int);
+    using FillLine = int (VornBuffer::*)(_VORNPOINT, _VORNPOINT, _VORNPOINT, int);
+    using FillPoint = int (VornBuffer::*)(int, int, int);
+
+    static constexpr Stroke strokeLineFn = &VectorProtected::strokeLine;
+    static constexpr StrokeWu strokeWuLineFn = &VectorProtected::strokeWuLine;
+    static constexpr StrokeWu strokeDashedLineFn = &VectorProtected::strokeDashedLine;
+    static constexpr StrokeLoop strokeLoopFn = &VectorProtected::strokeLoop;
+    static constexpr FillLine fillLineFn = &VectorProtected::fillLine;
+    static constexpr FillPoint fillPointFn = &VectorProtected::fillPoint;
+};
+
+/// The edgeMap cells of a buffer, row-major.
+inline std::vector<unsigned short> cells(VornBuffer& b) {
+    const unsigned short* map = VornProtected::edgeMapOf(b);
+    return std::vector<unsigned short>(map, map + static_cast<std::size_t>(b.getWidth()) *
+                                                      b.getHeight());
+}
+
+/// The rowCarry cells of a buffer, one per row.
+inline std::vector<unsigned short> carries(VornBuffer& b) {
+    const unsigned short* carry = VornProtected::rowCarryOf(b);
+    return std::vector<unsigned short>(carry, carry + b.getHeight());
+}
+
+#endif
