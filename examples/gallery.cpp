@@ -439,6 +439,142 @@ void drawHalvesAndMarkers(VornBuffer& panel) {
     }
 }
 
+/// Points on a circle: n corners, the first at `turn` (radians).
+std::vector<_VORNPOINT> regularPolygon(double cx, double cy, double r, int n, double turn) {
+    std::vector<_VORNPOINT> points;
+    for (int i = 0; i < n; ++i) {
+        const double a = turn + 2 * kPi * i / n;
+        points.push_back({static_cast<int>(std::lround(cx + r * std::cos(a))),
+                          static_cast<int>(std::lround(cy + r * std::sin(a)))});
+    }
+    return points;
+}
+
+/// A star of n points as one self-crossing contour (every second corner).
+std::vector<_VORNPOINT> star(double cx, double cy, double r, int n) {
+    const std::vector<_VORNPOINT> corners = regularPolygon(cx, cy, r, n, -kPi / 2);
+    std::vector<_VORNPOINT> points;
+    for (int i = 0; i < n; ++i) {
+        points.push_back(corners[(i * 2) % n]);
+    }
+    return points;
+}
+
+_VORNRGBAQUAD hue(int h, int lightness = 130, int saturation = 230) {
+    _VORNHLSAQUAD hls;
+    hls.hue = static_cast<unsigned char>(h % 240);
+    hls.lightness = static_cast<unsigned char>(lightness);
+    hls.saturation = static_cast<unsigned char>(saturation);
+    hls.alpha = 255;
+    return HLStoRGB(hls);
+}
+
+/// Two fans of lines, anti-aliased and aliased, and dashed lines above.
+void drawLines(VornBuffer& panel) {
+    for (int i = 0; i < 4; ++i) {
+        const _VORNRGBAQUAD c = hue(60 * i, 170);
+        const _VORNPOINT a = {20, 48 + 10 * i};
+        const _VORNPOINT b = {kPanelWidth - 20, 78 - 10 * i};
+        panel.drawDashedLine(a, b, c.red, c.green, c.blue, 255);
+    }
+    for (int side = 0; side < 2; ++side) {
+        const _VORNPOINT origin = {24 + side * 186, 250};
+        for (int i = 0; i <= 16; ++i) {
+            const double a = -kPi / 2 * i / 16;
+            const _VORNRGBAQUAD c = hue(150 * i / 16);
+            const _VORNPOINT end = {origin.x + static_cast<int>(std::lround(150 * std::cos(a))),
+                                    origin.y + static_cast<int>(std::lround(150 * std::sin(a)))};
+            panel.drawSolidLine(origin, end, c.red, c.green, c.blue, 255, side == 0);
+        }
+    }
+    writeText(panel, 24, 266, "ANTI-ALIASED", 2, colour(255, 255, 255));
+    writeText(panel, 210, 266, "ALIASED", 2, colour(255, 255, 255));
+}
+
+/// Polylines along waves, and the outlines of stars and of a ring.
+void drawOutlines(VornBuffer& panel) {
+    for (int k = 0; k < 3; ++k) {
+        std::vector<_VORNPOINT> wave;
+        for (int x = 16; x <= kPanelWidth - 16; x += 4) {
+            const double y = 80 + 30 * std::sin(x / 34.0 + 2.1 * k) * std::cos(x / 150.0);
+            wave.push_back({x, static_cast<int>(std::lround(y))});
+        }
+        const _VORNRGBAQUAD c = hue(80 * k + 20, 160);
+        panel.strokePolyline(wave.data(), static_cast<int>(wave.size()), c.red, c.green, c.blue,
+                             255, 1);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const std::vector<_VORNPOINT> s = star(70 + 120 * i, 210, 52 - 4 * i, 5 + 2 * i);
+        const int size = static_cast<int>(s.size());
+        const _VORNRGBAQUAD c = hue(160 + 30 * i, 170);
+        panel.strokePolygon(s.data(), &size, 1, c.red, c.green, c.blue, 255, 1);
+    }
+}
+
+/// Solid fills: a star with a pentagonal hole, a ring (a contour inside
+/// another), and squares filled contour by contour in the toggling mode.
+void drawPolygonFills(VornBuffer& panel) {
+    std::vector<_VORNPOINT> points = star(95, 160, 90, 5);
+    const std::vector<_VORNPOINT> hole = regularPolygon(95, 167, 26, 5, kPi / 2);
+    points.insert(points.end(), hole.begin(), hole.end());
+    const int starSizes[2] = {5, 5};
+    panel.fillPolygon(points.data(), starSizes, 2, 255, 196, 40, 255, 0);
+
+    std::vector<_VORNPOINT> ring = regularPolygon(285, 100, 60, 48, 0);
+    const std::vector<_VORNPOINT> inner = regularPolygon(285, 100, 34, 48, 0);
+    ring.insert(ring.end(), inner.begin(), inner.end());
+    const int ringSizes[2] = {48, 48};
+    panel.fillPolygon(ring.data(), ringSizes, 2, 80, 200, 255, 255, 0);
+
+    std::vector<_VORNPOINT> squares;
+    std::vector<int> sizes;
+    for (int i = 0; i < 4; ++i) {
+        const int x = 220 + 22 * i;
+        const int y = 180 + 10 * i;
+        squares.insert(squares.end(), {{x, y}, {x + 70, y}, {x + 70, y + 70}, {x, y + 70}});
+        sizes.push_back(4);
+    }
+    panel.fillPolygon(squares.data(), sizes.data(), static_cast<int>(sizes.size()), 240, 90, 160,
+                      255, 9);
+}
+
+/// Translucent hexagons and bars blended over each other, and a flower
+/// filled with a tiled texture.
+void drawBlendedFills(VornBuffer& panel) {
+    for (int i = 0; i < 5; ++i) {
+        const _VORNRGBAQUAD c = hue(48 * i, 150);
+        const _VORNPOINT p1 = {16 + 62 * i, 40 + 6 * i};
+        const _VORNPOINT p2 = {16 + 62 * i + 100, 40 + 6 * i + 30};
+        panel.fillRectangleBlend(p1, p2, c.red, c.green, c.blue, 120);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const double a = 2 * kPi * i / 3 - kPi / 2;
+        const std::vector<_VORNPOINT> hexagon =
+            regularPolygon(100 + 34 * std::cos(a), 170 + 34 * std::sin(a), 58, 6, 0);
+        const int size = 6;
+        const _VORNRGBAQUAD c = hue(80 * i);
+        panel.fillPolygonBlend(hexagon.data(), &size, 1, c.red, c.green, c.blue, 150);
+    }
+
+    Image texture(16, 16);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const bool dot = std::hypot(x - 7.5, y - 7.5) < 5;
+            put(*texture, x, y, dot ? hue(20 + 4 * y, 150) : colour(40, 30, 90, 220));
+        }
+    }
+    std::vector<_VORNPOINT> flower;
+    for (int i = 0; i < 72; ++i) {
+        const double a = 2 * kPi * i / 72;
+        const double r = 70 + 26 * std::cos(5 * a);
+        flower.push_back({static_cast<int>(std::lround(285 + r * std::cos(a))),
+                          static_cast<int>(std::lround(180 + r * std::sin(a)))});
+    }
+    const int size = static_cast<int>(flower.size());
+    panel.fillPolygonBitmap(flower.data(), &size, 1, texture.get(), 255);
+    panel.strokePolygon(flower.data(), &size, 1, 255, 255, 255, 200, 1);
+}
+
 /// A translucent picture written as PNG and as BMP and read back: PNG
 /// keeps alpha, BMP flattens onto the background colour.
 void drawFiles(VornBuffer& panel, const std::string& folder) {
@@ -512,7 +648,7 @@ void placePanel(VornBuffer& poster, const VornBuffer& panel, int x, int y,
 
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "out";
-    const int columns = 3;
+    const int columns = 4;
     const int gap = 28;
     const int top = 120;
 
@@ -528,6 +664,10 @@ int main(int argc, char** argv) {
         {"Block reduction", drawReduction},
         {"Circles and ellipses", drawCirclesAndEllipses},
         {"Half circles and markers", drawHalvesAndMarkers},
+        {"Lines", drawLines},
+        {"Polylines and outlines", drawOutlines},
+        {"Polygon fills", drawPolygonFills},
+        {"Translucent and textured", drawBlendedFills},
         {"Files: PNG and BMP", nullptr},
     };
     const int count = static_cast<int>(sizeof panels / sizeof panels[0]);
