@@ -550,7 +550,7 @@ void drawBlendedFills(VornBuffer& panel) {
     for (int i = 0; i < 3; ++i) {
         const double a = 2 * kPi * i / 3 - kPi / 2;
         const std::vector<_VORNPOINT> hexagon =
-            regularPolygon(100 + 34 * std::cos(a), 170 + 34 * std::sin(a), 58, 6, 0);
+            regularPolygon(100 + 34 * std::cos(a), 192 + 34 * std::sin(a), 56, 6, 0);
         const int size = 6;
         const _VORNRGBAQUAD c = hue(80 * i);
         panel.fillPolygonBlend(hexagon.data(), &size, 1, c.red, c.green, c.blue, 150);
@@ -568,7 +568,7 @@ void drawBlendedFills(VornBuffer& panel) {
         const double a = 2 * kPi * i / 72;
         const double r = 70 + 26 * std::cos(5 * a);
         flower.push_back({static_cast<int>(std::lround(285 + r * std::cos(a))),
-                          static_cast<int>(std::lround(180 + r * std::sin(a)))});
+                          static_cast<int>(std::lround(196 + r * std::sin(a)))});
     }
     const int size = static_cast<int>(flower.size());
     panel.fillPolygonBitmap(flower.data(), &size, 1, texture.get(), 255);
