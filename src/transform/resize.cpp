@@ -208,9 +208,9 @@ void VornBuffer::getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, dou
     // pixel's alpha, transparent ones included.
     const Span cols = columnSpan(x, sx, width, filter != ResizeFilter::X);
     const Span rows = columnSpan(y, sy, height, filter != ResizeFilter::Y);
-    const vorn::detail::FootprintSums whole =
+    const vorn::detail::FootprintSums footprint =
         vorn::detail::footprintSums(pixels, cols, rows, width, height, filter == ResizeFilter::Y);
-    out->alpha = vorn::detail::gatedAlpha(whole.cover, whole.whole);
+    out->alpha = vorn::detail::gatedAlpha(footprint.cover, footprint.whole);
 }
 
 void VornBuffer::getEnlargeRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
