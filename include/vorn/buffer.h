@@ -426,8 +426,12 @@ public:
     /// a half-pixel offset: an enlarged (or kept) direction interpolates
     /// linearly between two pixels, a reduced one averages the span the
     /// pixel covers. When either direction is reduced, pixels with alpha 0
-    /// take no part in the colour, and the alpha is the share of the
-    /// footprint that the other pixels cover. Enlarging both ways
+    /// take no part in the colour, which is the weighted mean of the other
+    /// pixels' colours, while the alpha is the weighted mean of the alphas
+    /// of every pixel of the footprint, clear ones included: an opaque area
+    /// stays opaque and an area of one alpha keeps it, at any scale, and
+    /// an edge between clear and opaque pixels gets the opaque share of
+    /// its footprint. Enlarging both ways
     /// interpolates the alpha too, so an image fades over its last column
     /// and row; colours of neighbourhoods that are not wholly opaque are
     /// weighted by alpha, so that the colour of clear pixels does not bleed.
@@ -618,7 +622,13 @@ protected:
     /// Returns 0.
     int reduce(VornBuffer* dst, int fx, int fy) const;
     /// Destination pixel (x, y) for scale factors sx, sy: zeroes the sums,
-    /// runs the filter the factors choose and converts the sums.
+    /// runs the filter the factors choose and converts the sums, each byte
+    /// truncated after absorbing rounding noise below 1e-6. A weight sum
+    /// below 1e-9 gives the colour sums as they stand and alpha 0.
+    /// Otherwise the colour is each sum over the weight sum; the alpha is,
+    /// for Enlarge, the weight sum x 255 and, for the other filters,
+    /// sum(alpha / 255.0 x weight) / sum(weight) x 255 over every pixel of
+    /// the footprint, clear ones included (the weighted mean alpha).
     void getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const;
     /// One block: fx pixels from each of the fy cursors (advancing them),
     /// column by column; writes the mean into out. Nothing when fx < 1.
@@ -628,7 +638,8 @@ protected:
     /// and to the weight sum `a`. Enlarge: linear both ways, `a` gains the
     /// alpha shares. X: linear across, box down; Y: box across, linear down;
     /// Reduce: box both ways; these three skip pixels with alpha 0 and `a`
-    /// gains the plain weights.
+    /// gains the plain weights (their alpha comes from the whole footprint,
+    /// see getResizePixel).
     void getEnlargeRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
                         double& a) const;
     void getXRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
