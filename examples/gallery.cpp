@@ -575,6 +575,70 @@ void drawBlendedFills(VornBuffer& panel) {
     panel.strokePolygon(flower.data(), &size, 1, 255, 255, 255, 200, 1);
 }
 
+/// A small card to turn and bend: a diagonal gradient with a frame and a
+/// large letter, so that its orientation shows.
+VornBuffer* card(int w, int h, int hueBase) {
+    VornBuffer* b = VornBuffer::Build(w, h, nullptr);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool frame = x < 3 || y < 3 || x >= w - 3 || y >= h - 3;
+            put(*b, x, y,
+                frame ? colour(255, 255, 255)
+                      : hue(hueBase + 60 * (x + y) / (w + h), 110 + 50 * y / h, 200));
+        }
+    }
+    Image letter(lettering("F", h / 10, colour(255, 255, 255)));
+    b->blend(letter.get(), w / 2 - 3 * (h / 10), h / 2 - 7 * (h / 10) / 2);
+    return b;
+}
+
+/// A card turned by whole degrees: each turn is a new, larger buffer.
+void drawRotation(VornBuffer& panel) {
+    Image source(card(96, 64, 140));
+    const int angles[] = {0, 30, 75, 135, 200, 290};
+    for (int i = 0; i < 6; ++i) {
+        Image turned(source->rotateBuffer(angles[i]));
+        if (!turned) {
+            continue;
+        }
+        const int cx = 70 + (i % 3) * 120;
+        const int cy = 105 + (i / 3) * 125;
+        panel.blend(turned.get(), cx - turned->getWidth() / 2, cy - turned->getHeight() / 2);
+    }
+}
+
+/// A card and the zone of rings painted over bent meshes.
+void drawWarp(VornBuffer& panel) {
+    Image source(card(120, 80, 20));
+    const int nx = 9;
+    const int ny = 7;
+    std::vector<_VORNPOINT> grid;
+    for (int j = 0; j < ny; ++j) {
+        for (int i = 0; i < nx; ++i) {
+            const double u = i / static_cast<double>(nx - 1);
+            const double v = j / static_cast<double>(ny - 1);
+            // A flag in the wind: columns sway, rows wave.
+            const double x = 30 + 320 * u + 14 * std::sin(3 * kPi * v + 2 * u);
+            const double y = 55 + 200 * v + 26 * std::sin(2 * kPi * u) * (0.3 + u);
+            grid.push_back({static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))});
+        }
+    }
+    source->warp(&panel, grid.data(), nx, ny);
+}
+
+/// The opening panel: what the library is, in a few lines.
+void drawAbout(VornBuffer& panel) {
+    const char* const lines[] = {"32-bit BGRA buffers",    "exact integer blending",
+                                 "shapes, lines, fills",   "resize, rotate, warp",
+                                 "BMP, PNG, JPEG and GIF", "Windows GDI interop"};
+    int y = 44;
+    for (const char* line : lines) {
+        blendRect(panel, 22, y + 4, 8, 8, colour(255, 200, 90));
+        writeText(panel, 42, y, line, 2, colour(225, 230, 255));
+        y += 38;
+    }
+}
+
 /// A translucent picture written as PNG and as BMP and read back: PNG
 /// keeps alpha, BMP flattens onto the background colour.
 void drawFiles(VornBuffer& panel, const std::string& folder) {
@@ -648,7 +712,7 @@ void placePanel(VornBuffer& poster, const VornBuffer& panel, int x, int y,
 
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "out";
-    const int columns = 4;
+    const int columns = 5;
     const int gap = 28;
     const int top = 120;
 
@@ -657,6 +721,7 @@ int main(int argc, char** argv) {
         void (*draw)(VornBuffer&);
     };
     const Panel panels[] = {
+        {"About", drawAbout},
         {"HLS colour wheel", drawColourWheel},
         {"Alpha blending", drawAlphaBlending},
         {"Raster operations", drawRasterOperations},
@@ -668,6 +733,8 @@ int main(int argc, char** argv) {
         {"Polylines and outlines", drawOutlines},
         {"Polygon fills", drawPolygonFills},
         {"Translucent and textured", drawBlendedFills},
+        {"Rotation", drawRotation},
+        {"Mesh warp", drawWarp},
         {"Files: PNG and BMP", nullptr},
     };
     const int count = static_cast<int>(sizeof panels / sizeof panels[0]);
