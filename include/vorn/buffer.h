@@ -472,24 +472,53 @@ public:
     // Image files
     // ---------------------------------------------------------------------
 
-    /// The format of a file by its first bytes, falling back to the
-    /// extension: 1 JPEG, 2 PNG, 3 BMP, 4 GIF, -1 not recognised or not
-    /// openable. The narrow path is UTF-8 on this platform (the active code
-    /// page on Windows).
+    /// The format of a file by its first bytes: 2 PNG (the PNG signature),
+    /// 4 GIF ("GIF87a" or "GIF89a"), 1 JPEG (a JFIF start: FF D8 FF E0 and
+    /// "JF" at byte 6), 3 BMP ("BM"), tested in that order. When none
+    /// matches, the extension decides (.png, .gif, .jpg, .bmp, any case);
+    /// otherwise -1. A file that cannot be opened gives -1 whatever its
+    /// name. Narrow paths are UTF-8 (the active code page on Windows).
     static int GetFormat(const char* path);
     static int GetFormat(const wchar_t* path);
 
-    /// Reads an image file into a new buffer (owned by the caller), or
-    /// null. `format` 0 detects it from the content (then the extension);
-    /// 1 to 4 force a reader; any other value gives null.
+    /// Reads an image file into a new buffer, owned by the caller (release
+    /// it with Destroy), or returns null.
+    ///
+    /// `format` 0 (or the overload without it) detects the format as
+    /// GetFormat does; files that are neither PNG nor BMP go to the image
+    /// library (JPEG, GIF and whatever else it reads). 1 JPEG, 2 PNG, 3 BMP
+    /// and 4 GIF force that reader; any other value gives null without
+    /// opening the file.
+    ///
+    /// The buffer holds the file's pixels with alpha (255 where the format
+    /// has none). PNG sets the density from pHYs (pixels per metre) and
+    /// the background colour from bKGD; BMP sets the density from its
+    /// header (pixels per metre, 0 x 0 for the oldest header); JPEG sets
+    /// the density in pixels per inch when the file gives one. Otherwise
+    /// the density stays 3780 pixels per metre. Files that claim more
+    /// pixels than Build accepts, or than their length can hold, give null
+    /// without allocating.
     static VornBuffer* Read(const char* path, int format);
     static VornBuffer* Read(const char* path);
     static VornBuffer* Read(const wchar_t* path, int format);
     static VornBuffer* Read(const wchar_t* path);
 
-    /// Writes the buffer to an image file: `format` 0 takes it from the
-    /// extension (.png, .bmp, .jpg); 1 JPEG, 2 PNG, 3 BMP. Returns 0 on
-    /// success, -1 on failure (GIF and unknown formats included).
+    /// Writes the buffer to an image file. `format` 0 (or the overload
+    /// without it) takes the format from the extension (.png, .bmp, .jpg,
+    /// any case); 1 JPEG, 2 PNG and 3 BMP force one. GIF (4), other
+    /// extensions and other codes give -1 without creating a file.
+    ///
+    /// PNG keeps every byte, alpha included, and stores the density
+    /// (pHYs, pixels per metre) and the background colour (bKGD) when one
+    /// is set. BMP is 24-bit: each pixel is flattened onto the background
+    /// colour (black without one) as colour x a + background x (1 - a),
+    /// a = alpha / 255, truncated. JPEG goes through the image library.
+    ///
+    /// Returns 0 on success, -1 on failure (a file that cannot be created,
+    /// a full disk, an I/O error). A plain file is written under a
+    /// temporary name beside it and renamed into place when complete, so a
+    /// failed write leaves an existing file as it was. The buffer is not
+    /// changed.
     int write(const char* path, int format) const;
     int write(const char* path) const;
     int write(const wchar_t* path, int format) const;
