@@ -39,3 +39,13 @@ function(vorn_link_private)
   set_property(GLOBAL APPEND PROPERTY VORN_PACKAGE_DEPENDENCIES ${ARG_PACKAGES})
   set_property(GLOBAL APPEND PROPERTY VORN_PKGCONFIG_REQUIRES ${ARG_PKGCONFIG})
 endfunction()
+
+# Fuzzing: everything is instrumented for libFuzzer's coverage; the fuzz
+# programs themselves link libFuzzer (fuzz/CMakeLists.txt).
+if(VORN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "VORN_FUZZ needs clang (libFuzzer)")
+  endif()
+  target_compile_options(vorn_build_flags INTERFACE -fsanitize=fuzzer-no-link)
+  target_link_options(vorn_build_flags INTERFACE -fsanitize=fuzzer-no-link)
+endif()

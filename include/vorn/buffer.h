@@ -426,8 +426,12 @@ public:
     /// a half-pixel offset: an enlarged (or kept) direction interpolates
     /// linearly between two pixels, a reduced one averages the span the
     /// pixel covers. When either direction is reduced, pixels with alpha 0
-    /// take no part in the colour, and the alpha is the share of the
-    /// footprint that the other pixels cover. Enlarging both ways
+    /// take no part in the colour, which is the weighted mean of the other
+    /// pixels' colours, while the alpha is the weighted mean of the alphas
+    /// of every pixel of the footprint, clear ones included: an opaque area
+    /// stays opaque and an area of one alpha keeps it, at any scale, and
+    /// an edge between clear and opaque pixels gets the opaque share of
+    /// its footprint. Enlarging both ways
     /// interpolates the alpha too, so an image fades over its last column
     /// and row; colours of neighbourhoods that are not wholly opaque are
     /// weighted by alpha, so that the colour of clear pixels does not bleed.
@@ -468,24 +472,53 @@ public:
     // Image files
     // ---------------------------------------------------------------------
 
-    /// The format of a file by its first bytes, falling back to the
-    /// extension: 1 JPEG, 2 PNG, 3 BMP, 4 GIF, -1 not recognised or not
-    /// openable. The narrow path is UTF-8 on this platform (the active code
-    /// page on Windows).
+    /// The format of a file by its first bytes: 2 PNG (the PNG signature),
+    /// 4 GIF ("GIF87a" or "GIF89a"), 1 JPEG (a JFIF start: FF D8 FF E0 and
+    /// "JF" at byte 6), 3 BMP ("BM"), tested in that order. When none
+    /// matches, the extension decides (.png, .gif, .jpg, .bmp, any case);
+    /// otherwise -1. A file that cannot be opened gives -1 whatever its
+    /// name. Narrow paths are UTF-8 (the active code page on Windows).
     static int GetFormat(const char* path);
     static int GetFormat(const wchar_t* path);
 
-    /// Reads an image file into a new buffer (owned by the caller), or
-    /// null. `format` 0 detects it from the content (then the extension);
-    /// 1 to 4 force a reader; any other value gives null.
+    /// Reads an image file into a new buffer, owned by the caller (release
+    /// it with Destroy), or returns null.
+    ///
+    /// `format` 0 (or the overload without it) detects the format as
+    /// GetFormat does; files that are neither PNG nor BMP go to the image
+    /// library (JPEG, GIF and whatever else it reads). 1 JPEG, 2 PNG, 3 BMP
+    /// and 4 GIF force that reader; any other value gives null without
+    /// opening the file.
+    ///
+    /// The buffer holds the file's pixels with alpha (255 where the format
+    /// has none). PNG sets the density from pHYs (pixels per metre) and
+    /// the background colour from bKGD; BMP sets the density from its
+    /// header (pixels per metre, 0 x 0 for the oldest header); JPEG sets
+    /// the density in pixels per inch when the file gives one. Otherwise
+    /// the density stays 3780 pixels per metre. Files that claim more
+    /// pixels than Build accepts, or than their length can hold, give null
+    /// without allocating.
     static VornBuffer* Read(const char* path, int format);
     static VornBuffer* Read(const char* path);
     static VornBuffer* Read(const wchar_t* path, int format);
     static VornBuffer* Read(const wchar_t* path);
 
-    /// Writes the buffer to an image file: `format` 0 takes it from the
-    /// extension (.png, .bmp, .jpg); 1 JPEG, 2 PNG, 3 BMP. Returns 0 on
-    /// success, -1 on failure (GIF and unknown formats included).
+    /// Writes the buffer to an image file. `format` 0 (or the overload
+    /// without it) takes the format from the extension (.png, .bmp, .jpg,
+    /// any case); 1 JPEG, 2 PNG and 3 BMP force one. GIF (4), other
+    /// extensions and other codes give -1 without creating a file.
+    ///
+    /// PNG keeps every byte, alpha included, and stores the density
+    /// (pHYs, pixels per metre) and the background colour (bKGD) when one
+    /// is set. BMP is 24-bit: each pixel is flattened onto the background
+    /// colour (black without one) as colour x a + background x (1 - a),
+    /// a = alpha / 255, truncated. JPEG goes through the image library.
+    ///
+    /// Returns 0 on success, -1 on failure (a file that cannot be created,
+    /// a full disk, an I/O error). A plain file is written under a
+    /// temporary name beside it and renamed into place when complete, so a
+    /// failed write leaves an existing file as it was. The buffer is not
+    /// changed.
     int write(const char* path, int format) const;
     int write(const char* path) const;
     int write(const wchar_t* path, int format) const;
@@ -589,7 +622,13 @@ protected:
     /// Returns 0.
     int reduce(VornBuffer* dst, int fx, int fy) const;
     /// Destination pixel (x, y) for scale factors sx, sy: zeroes the sums,
-    /// runs the filter the factors choose and converts the sums.
+    /// runs the filter the factors choose and converts the sums, each byte
+    /// truncated after absorbing rounding noise below 1e-6. A weight sum
+    /// below 1e-9 gives the colour sums as they stand and alpha 0.
+    /// Otherwise the colour is each sum over the weight sum; the alpha is,
+    /// for Enlarge, the weight sum x 255 and, for the other filters,
+    /// sum(alpha / 255.0 x weight) / sum(weight) x 255 over every pixel of
+    /// the footprint, clear ones included (the weighted mean alpha).
     void getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const;
     /// One block: fx pixels from each of the fy cursors (advancing them),
     /// column by column; writes the mean into out. Nothing when fx < 1.
@@ -599,7 +638,8 @@ protected:
     /// and to the weight sum `a`. Enlarge: linear both ways, `a` gains the
     /// alpha shares. X: linear across, box down; Y: box across, linear down;
     /// Reduce: box both ways; these three skip pixels with alpha 0 and `a`
-    /// gains the plain weights.
+    /// gains the plain weights (their alpha comes from the whole footprint,
+    /// see getResizePixel).
     void getEnlargeRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
                         double& a) const;
     void getXRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,

@@ -17,9 +17,16 @@ using vorn::detail::snapToByte;
 using vorn::detail::Span;
 using vorn::detail::truncToByte;
 
-double vorn::detail::footprintWeight(const Span& cols, const Span& rows, int width, int height,
-                                     bool columnsOuter) {
-    double total = 0.0;
+vorn::detail::FootprintSums vorn::detail::footprintSums(const _VORNRGBAQUAD* pixels,
+                                                        const Span& cols, const Span& rows,
+                                                        int width, int height, bool columnsOuter) {
+    FootprintSums sums;
+    auto add = [&](int i, int j, double weight) {
+        const _VORNRGBAQUAD& p =
+            pixels[static_cast<std::size_t>(j) * static_cast<std::size_t>(width) + i];
+        sums.whole += weight;
+        sums.cover += p.alpha / 255.0 * weight;
+    };
     if (columnsOuter) {
         for (int i = cols.first; i <= cols.last; ++i) {
             if (i < 0 || i >= width) {
@@ -28,11 +35,11 @@ double vorn::detail::footprintWeight(const Span& cols, const Span& rows, int wid
             const double wx = cols.weight(i);
             for (int j = rows.first; j <= rows.last; ++j) {
                 if (j >= 0 && j < height) {
-                    total += wx * rows.weight(j);
+                    add(i, j, wx * rows.weight(j));
                 }
             }
         }
-        return total;
+        return sums;
     }
     for (int j = rows.first; j <= rows.last; ++j) {
         if (j < 0 || j >= height) {
@@ -41,11 +48,11 @@ double vorn::detail::footprintWeight(const Span& cols, const Span& rows, int wid
         const double wy = rows.weight(j);
         for (int i = cols.first; i <= cols.last; ++i) {
             if (i >= 0 && i < width) {
-                total += cols.weight(i) * wy;
+                add(i, j, cols.weight(i) * wy);
             }
         }
     }
-    return total;
+    return sums;
 }
 
 int VornBuffer::resize(VornBuffer* dst) const {
@@ -196,15 +203,14 @@ void VornBuffer::getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, dou
         out->alpha = snapToByte(w * 255.0);
         return;
     }
-    // The gated filters' weight sum is the covered area of the footprint's
-    // non-transparent pixels; its share of the whole footprint's area is the
-    // coverage, 1 for a footprint without transparent pixels.
+    // The gated filters' weight sum counts only non-transparent pixels, so
+    // the alpha comes from the whole footprint: the weighted mean of every
+    // pixel's alpha, transparent ones included.
     const Span cols = columnSpan(x, sx, width, filter != ResizeFilter::X);
     const Span rows = columnSpan(y, sy, height, filter != ResizeFilter::Y);
-    const double whole =
-        vorn::detail::footprintWeight(cols, rows, width, height, filter == ResizeFilter::Y);
-    const double coverage = w >= whole ? 1.0 : w / whole;
-    out->alpha = snapToByte(coverage * 255.0);
+    const vorn::detail::FootprintSums footprint =
+        vorn::detail::footprintSums(pixels, cols, rows, width, height, filter == ResizeFilter::Y);
+    out->alpha = vorn::detail::gatedAlpha(footprint.cover, footprint.whole);
 }
 
 void VornBuffer::getEnlargeRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,

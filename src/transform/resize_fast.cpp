@@ -178,7 +178,8 @@ bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Sp
            settleByte(sums[2] * inverse, out.blue) && settleByte(share * 255.0, out.alpha);
 }
 
-void finishGated(double r, double g, double b, double w, double whole, _VORNRGBAQUAD& out) {
+void finishGated(double r, double g, double b, double w, double whole, double cover,
+                 _VORNRGBAQUAD& out) {
     if (w < kWeightFloor) {
         out.red = snapToByte(r);
         out.green = snapToByte(g);
@@ -196,7 +197,7 @@ void finishGated(double r, double g, double b, double w, double whole, _VORNRGBA
     if (!settleByte(b * inverse, out.blue)) {
         out.blue = snapToByte(b / w);
     }
-    out.alpha = w >= whole ? 255 : snapToByte((w / whole) * 255.0);
+    out.alpha = gatedAlpha(cover, whole);
 }
 
 namespace {
@@ -228,6 +229,7 @@ void gatedRowsOuter(const VornBuffer& src, const Span& cs, const Span& rs, _VORN
     double b = 0.0;
     double w = 0.0;
     double whole = 0.0;
+    double cover = 0.0;
     for (int j = rs.first; j <= rs.last; ++j) {
         const double wy = rs.weight(j);
         const _VORNRGBAQUAD* row = src.getPixels() + static_cast<std::size_t>(j) * width;
@@ -235,6 +237,7 @@ void gatedRowsOuter(const VornBuffer& src, const Span& cs, const Span& rs, _VORN
             const double weight = cs.weight(i) * wy;
             whole += weight;
             const _VORNRGBAQUAD p = row[i];
+            cover += kOpacity[p.alpha] * weight;
             if (p.alpha != 0) {
                 r += p.red * weight;
                 g += p.green * weight;
@@ -243,7 +246,7 @@ void gatedRowsOuter(const VornBuffer& src, const Span& cs, const Span& rs, _VORN
             }
         }
     }
-    finishGated(r, g, b, w, whole, out);
+    finishGated(r, g, b, w, whole, cover, out);
 }
 
 // Columns outer (the Y filter): column by column, the upper row first.
@@ -254,12 +257,14 @@ void gatedColumnsOuter(const VornBuffer& src, const Span& cs, const Span& rs, _V
     double b = 0.0;
     double w = 0.0;
     double whole = 0.0;
+    double cover = 0.0;
     for (int i = cs.first; i <= cs.last; ++i) {
         const double wx = cs.weight(i);
         for (int j = rs.first; j <= rs.last; ++j) {
             const double weight = wx * rs.weight(j);
             whole += weight;
             const _VORNRGBAQUAD p = src.getPixels()[static_cast<std::size_t>(j) * width + i];
+            cover += kOpacity[p.alpha] * weight;
             if (p.alpha != 0) {
                 r += p.red * weight;
                 g += p.green * weight;
@@ -268,7 +273,7 @@ void gatedColumnsOuter(const VornBuffer& src, const Span& cs, const Span& rs, _V
             }
         }
     }
-    finishGated(r, g, b, w, whole, out);
+    finishGated(r, g, b, w, whole, cover, out);
 }
 
 } // namespace

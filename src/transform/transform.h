@@ -142,12 +142,33 @@ inline Span columnSpan(int x, double sx, int n, bool box) {
     return linearSpan(xd * sx);
 }
 
-/// Sum of the weights of every source pixel inside the footprint, visited
-/// in the filter's order (rows then columns, or columns then rows for the
-/// Y filter) so that a footprint whose pixels are all taken sums to exactly
-/// the weight sum of its taken pixels.
-double footprintWeight(const Span& cols, const Span& rows, int width, int height,
-                       bool columnsOuter);
+/// What the gated filters (X, Y, Reduce) need of their whole footprint
+/// besides the sums of its non-transparent pixels: `whole`, the sum of the
+/// weights of every pixel in it, and `cover`, the sum of each pixel's
+/// opacity (alpha / 255.0) times its weight, transparent pixels included.
+/// Both are summed in the filter's order (rows then columns, or columns
+/// then rows for the Y filter). As alpha / 255.0 is exactly 1 for alpha
+/// 255 and 0 for alpha 0, a footprint whose alphas are all 0 or 255 gives
+/// a cover equal, to the bit, to the weight sum of its non-transparent
+/// pixels, and an opaque footprint a cover equal to its whole.
+struct FootprintSums {
+    double whole = 0.0;
+    double cover = 0.0;
+};
+
+FootprintSums footprintSums(const _VORNRGBAQUAD* pixels, const Span& cols, const Span& rows,
+                            int width, int height, bool columnsOuter);
+
+/// The alpha byte of a gated filter: the weighted mean of the footprint's
+/// alphas, cover / whole x 255, truncated after absorbing rounding noise.
+/// An opaque footprint gives 255 and a footprint of one alpha that alpha,
+/// at any scale; whole must be above 0.
+inline unsigned char gatedAlpha(double cover, double whole) {
+    if (cover >= whole) {
+        return 255;
+    }
+    return snapToByte((cover / whole) * 255.0);
+}
 
 // ---------------------------------------------------------------------------
 // Fast paths. Each gives exactly the bytes of the plain members of
@@ -220,9 +241,11 @@ struct ResampleTables {
 bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Span& rows,
                   const Span& cols, _VORNRGBAQUAD& out);
 
-/// The output pixel of a gated filter from its exact sums and the weight of
-/// its whole footprint.
-void finishGated(double r, double g, double b, double w, double whole, _VORNRGBAQUAD& out);
+/// The output pixel of a gated filter from its exact sums: the colour sums
+/// and weight sum w of its non-transparent pixels, and the whole footprint's
+/// weight and opacity-weighted cover (see FootprintSums).
+void finishGated(double r, double g, double b, double w, double whole, double cover,
+                 _VORNRGBAQUAD& out);
 
 /// alpha / 255.0 for every alpha, computed by that very division (at
 /// compile time, correctly rounded as at run time).

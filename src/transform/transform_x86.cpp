@@ -300,19 +300,27 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
 // ---------------------------------------------------------------------------
 
 struct GatedSums {
-    __m256d r, g, b, w, whole;
+    __m256d r, g, b, w, whole, cover;
 };
 
 VORN_AVX2 inline void addGated(GatedSums& s, __m128i px, __m256d weight) {
     s.whole = _mm256_add_pd(s.whole, weight);
     // Clear pixels take no part: their weight becomes 0 and adds nothing.
-    const __m128i clear32 = _mm_cmpeq_epi32(_mm_srli_epi32(px, 24), _mm_setzero_si128());
+    const __m128i alpha32 = _mm_srli_epi32(px, 24);
+    const __m128i clear32 = _mm_cmpeq_epi32(alpha32, _mm_setzero_si128());
     const __m256d clear = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(clear32));
     const __m256d w = _mm256_andnot_pd(clear, weight);
     s.r = _mm256_add_pd(s.r, _mm256_mul_pd(redOf(px), w));
     s.g = _mm256_add_pd(s.g, _mm256_mul_pd(greenOf(px), w));
     s.b = _mm256_add_pd(s.b, _mm256_mul_pd(blueOf(px), w));
     s.w = _mm256_add_pd(s.w, w);
+    // Every pixel, clear ones included, adds its opacity times its weight
+    // to the cover; the opacities are looked up, being alpha / 255.0 to
+    // the bit.
+    const __m256d opacity =
+        _mm256_mask_i32gather_pd(_mm256_setzero_pd(), kOpacity.data(), alpha32,
+                                 _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
+    s.cover = _mm256_add_pd(s.cover, _mm256_mul_pd(opacity, weight));
 }
 
 /// The eight pixels from `base` on, or nothing when the group gathers.
@@ -370,7 +378,7 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
         const Span& rs = t.rows[static_cast<std::size_t>(y)];
         int x = 0;
         for (; x + 4 <= dw; x += 4) {
-            GatedSums s{zero, zero, zero, zero, zero};
+            GatedSums s{zero, zero, zero, zero, zero, zero};
             const int base = windowStart[static_cast<std::size_t>(x / 4)];
             if (columnsOuter) {
                 const _VORNRGBAQUAD* upper =
@@ -419,11 +427,12 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
             __m128i g = settleBytes(_mm256_mul_pd(s.g, inverse), unsettled);
             __m128i b = settleBytes(_mm256_mul_pd(s.b, inverse), unsettled);
             __m128i a = _mm_set1_epi32(255);
-            const __m256d partial = _mm256_cmp_pd(s.w, s.whole, _CMP_LT_OQ);
+            // gatedAlpha of each lane: the division is exact, as there.
+            const __m256d partial = _mm256_cmp_pd(s.cover, s.whole, _CMP_LT_OQ);
             if (_mm256_movemask_pd(partial) != 0) {
-                const __m128i cover =
-                    snapBytes(_mm256_mul_pd(_mm256_div_pd(s.w, s.whole), _mm256_set1_pd(255.0)));
-                a = _mm_blendv_epi8(a, cover, mask32(partial));
+                const __m128i mean = snapBytes(
+                    _mm256_mul_pd(_mm256_div_pd(s.cover, s.whole), _mm256_set1_pd(255.0)));
+                a = _mm_blendv_epi8(a, mean, mask32(partial));
             }
             unsettled = _mm256_andnot_pd(clear, unsettled);
             if (_mm256_movemask_pd(clear) != 0) {
@@ -436,17 +445,18 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), packPixels(r, g, b, a));
             int redo = _mm256_movemask_pd(unsettled);
             if (redo != 0) {
-                double lanes[5][4];
+                double lanes[6][4];
                 _mm256_storeu_pd(lanes[0], s.r);
                 _mm256_storeu_pd(lanes[1], s.g);
                 _mm256_storeu_pd(lanes[2], s.b);
                 _mm256_storeu_pd(lanes[3], s.w);
                 _mm256_storeu_pd(lanes[4], s.whole);
+                _mm256_storeu_pd(lanes[5], s.cover);
                 while (redo != 0) {
                     const int lane = __builtin_ctz(static_cast<unsigned>(redo));
                     redo &= redo - 1;
                     finishGated(lanes[0][lane], lanes[1][lane], lanes[2][lane], lanes[3][lane],
-                                lanes[4][lane], out[x + lane]);
+                                lanes[4][lane], lanes[5][lane], out[x + lane]);
                 }
             }
         }
@@ -457,9 +467,11 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
             double b = 0.0;
             double w = 0.0;
             double whole = 0.0;
+            double cover = 0.0;
             auto add = [&](int i, int j, double weight) {
                 whole += weight;
                 const _VORNRGBAQUAD p = src.getPixels()[static_cast<std::size_t>(j) * width + i];
+                cover += kOpacity[p.alpha] * weight;
                 if (p.alpha != 0) {
                     r += p.red * weight;
                     g += p.green * weight;
@@ -480,7 +492,7 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
                     }
                 }
             }
-            finishGated(r, g, b, w, whole, out[x]);
+            finishGated(r, g, b, w, whole, cover, out[x]);
         }
     }
 }

@@ -317,6 +317,80 @@ TEST_P(ResizeAtLevel, GatedFiltersSkipClearPixelsAndScaleAlphaByCoverage) {
     EXPECT_EQ(changedPixels(*c3, rgba(0, 0, 0, 0)), PixelSet{});
 }
 
+// A reduced footprint of one alpha keeps that alpha, whichever directions
+// are reduced and by whatever factor; the colour stays the flat colour.
+TEST_P(ResizeAtLevel, GatedFiltersKeepAUniformAlpha) {
+    struct Size {
+        int sw, sh, dw, dh;
+    };
+    const Size sizes[] = {{15, 4, 10, 4},   // across only, by 1.5
+                          {4, 15, 4, 10},   // down only, by 1.5
+                          {15, 15, 10, 10}, // both, by 1.5
+                          {16, 9, 7, 4},    // other factors
+                          {100, 3, 71, 5}}; // reduced across, enlarged down
+    for (const Size s : sizes) {
+        for (const unsigned alpha : {1u, 77u, 128u, 200u, 254u, 255u}) {
+            const _VORNRGBAQUAD colour = rgba(30, 140, 250, alpha);
+            BufferPtr src = makeFilled(s.sw, s.sh, colour);
+            BufferPtr dst = makeBuffer(s.dw, s.dh);
+            ASSERT_EQ(src->resize(dst.get()), 0);
+            EXPECT_EQ(changedPixels(*dst, colour), PixelSet{})
+                << s.sw << "x" << s.sh << " into " << s.dw << "x" << s.dh << ", alpha " << alpha;
+        }
+    }
+}
+
+// A checker reduced by 1.5: every footprint has a heavy pixel (weight 1),
+// two of weight 1/2 of the other colour and one of weight 1/4 of its own
+// (or, reduced one way only, weights 1 and 1/2). Its alpha is the weighted
+// mean of all alphas, clear pixels included; its colour the weighted mean
+// of the colours of the pixels that are not clear.
+TEST_P(ResizeAtLevel, GatedAlphaIsTheWeightedMeanOfTheFootprintsAlphas) {
+    struct Case {
+        int sw, sh, dw, dh;
+        unsigned evenAlpha, oddAlpha;
+        _VORNRGBAQUAD evenHeavy, oddHeavy; // by the parity of the heavy pixel
+    };
+    const _VORNRGBAQUAD even = rgba(200, 100, 40);
+    const Case cases[] = {
+        // Both ways: the heavy colour weighs 1.25 of 2.25, the other 1.
+        // Opaque and clear: 1.25 / 2.25 and 1 / 2.25 of 255.
+        {6, 6, 4, 4, 255, 0, rgba(200, 100, 40, 141), rgba(200, 100, 40, 113)},
+        // (1.25 x 255 + 128) / 2.25 = 198.6 and (255 + 1.25 x 128) / 2.25 = 184.4.
+        {6, 6, 4, 4, 255, 128, rgba(120, 82, 128, 198), rgba(100, 77, 151, 184)},
+        {6, 6, 4, 4, 64, 192, rgba(120, 82, 128, 120), rgba(100, 77, 151, 135)},
+        {6, 6, 4, 4, 128, 0, rgba(200, 100, 40, 71), rgba(200, 100, 40, 56)},
+        // One way: weights 1 and 0.5 of 1.5.
+        {6, 2, 4, 2, 255, 0, rgba(200, 100, 40, 170), rgba(200, 100, 40, 85)},
+        {6, 2, 4, 2, 255, 128, rgba(140, 86, 106, 212), rgba(80, 73, 173, 170)},
+        {6, 2, 4, 2, 64, 192, rgba(140, 86, 106, 106), rgba(80, 73, 173, 149)},
+        {8, 6, 8, 4, 255, 128, rgba(140, 86, 106, 212), rgba(80, 73, 173, 170)},
+        {8, 6, 8, 4, 128, 0, rgba(200, 100, 40, 85), rgba(200, 100, 40, 42)},
+    };
+    // The source index of weight 1 for destination index d.
+    auto heavy = [](int d, int from, int to) { return from == to ? d : (3 * d + 1) / 2; };
+    for (const Case& c : cases) {
+        BufferPtr src = makeBuffer(c.sw, c.sh);
+        for (int y = 0; y < c.sh; ++y) {
+            for (int x = 0; x < c.sw; ++x) {
+                _VORNRGBAQUAD p = (x + y) % 2 == 0 ? even : rgba(20, 60, 240);
+                p.alpha = static_cast<unsigned char>((x + y) % 2 == 0 ? c.evenAlpha : c.oddAlpha);
+                *src->getPixel(x, y) = p;
+            }
+        }
+        BufferPtr dst = makeBuffer(c.dw, c.dh);
+        ASSERT_EQ(src->resize(dst.get()), 0);
+        for (int y = 0; y < c.dh; ++y) {
+            for (int x = 0; x < c.dw; ++x) {
+                const bool evenHeavy = (heavy(x, c.sw, c.dw) + heavy(y, c.sh, c.dh)) % 2 == 0;
+                EXPECT_EQ(at(*dst, x, y), evenHeavy ? c.evenHeavy : c.oddHeavy)
+                    << c.sw << "x" << c.sh << " alphas " << c.evenAlpha << ", " << c.oddAlpha
+                    << " at " << x << ", " << y;
+            }
+        }
+    }
+}
+
 // 2 x 2 into 4 x 4: u = x / 2, v = y / 2. Column weights by destination
 // column, in quarters: x = 0 {4, 0}, 1 {2, 2}, 2 {0, 4}, 3 {0, 2} (its
 // right tap lies outside the source).

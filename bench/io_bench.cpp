@@ -1,0 +1,280 @@
+// Image files at 1920 x 1080 with photo-like content: the BMP reader and
+// writer beside a plain fread / fwrite of the same file bytes, and the PNG
+// reader and writer beside libpng called directly with the same
+// transformations and settings, all in this program so that ratios can be
+// read from one run. Files live in the temporary folder (page cache).
+
+#include "io/io.h"
+#include "text/text_string.h"
+
+#include <vorn/vorn.h>
+
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#if defined(VORN_HAVE_PNG)
+#include <csetjmp>
+#include <png.h>
+#endif
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr std::size_t kPixels = std::size_t{kWidth} * kHeight;
+
+struct Owned {
+    VornBuffer* buffer;
+    explicit Owned(VornBuffer* b) : buffer(b) {}
+    ~Owned() { VornBuffer::Destroy(buffer); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+};
+
+// Smooth colour fields with a little grain and soft edges, so that
+// compressors see what a photograph gives them (neither noise nor flat
+// colour). With `alpha`, alpha varies smoothly too.
+VornBuffer* photoLike(bool alpha) {
+    VornBuffer* b = VornBuffer::Build(kWidth, kHeight, nullptr);
+    _VORNRGBAQUAD* p = b->getPixels();
+    std::uint32_t grain = 12345;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            grain = grain * 1103515245u + 12345u;
+            const int n = static_cast<int>((grain >> 16) & 7) - 3;
+            const double u = x / static_cast<double>(kWidth);
+            const double v = y / static_cast<double>(kHeight);
+            const double sky = 0.5 + 0.5 * std::sin(6.0 * u + 2.0 * v);
+            const double hill = 0.5 + 0.5 * std::cos(9.0 * v - 3.0 * u * u);
+            auto clamp = [](double c) {
+                return static_cast<unsigned char>(c < 0 ? 0 : c > 255 ? 255 : c);
+            };
+            _VORNRGBAQUAD& q = p[static_cast<std::size_t>(y) * kWidth + x];
+            q.red = clamp(40 + 180 * sky * (1 - v) + n);
+            q.green = clamp(60 + 150 * hill * v + 40 * sky + n);
+            q.blue = clamp(90 + 140 * (1 - hill) * (1 - u) + n);
+            q.alpha = alpha ? clamp(255 * (0.6 + 0.4 * std::sin(3.0 * u + 4.0 * v))) : 255;
+        }
+    }
+    return b;
+}
+
+std::string tempPath(const char* name) {
+    return (std::filesystem::temp_directory_path() / name).string();
+}
+
+std::wstring wide(const std::string& path) {
+    return textlib::utf8ToWide(path);
+}
+
+std::vector<unsigned char> slurp(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        return bytes;
+    }
+    std::fseek(f, 0, SEEK_END);
+    bytes.resize(static_cast<std::size_t>(std::ftell(f)));
+    std::fseek(f, 0, SEEK_SET);
+    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+        bytes.clear();
+    }
+    std::fclose(f);
+    return bytes;
+}
+
+// Pixel bytes of a 24-bit file of this size: what the BMP figures count.
+constexpr std::size_t kBmpPixelBytes = kPixels * 3;
+
+void setCounters(benchmark::State& state, std::size_t bytes) {
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPixels));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+// --- BMP ---------------------------------------------------------------------
+
+const std::string& bmpFile() {
+    static const std::string path = [] {
+        const std::string p = tempPath("vorn-bench-photo.bmp");
+        Owned b(photoLike(false));
+        vorn::detail::writeBMP(*b.buffer, wide(p).c_str());
+        return p;
+    }();
+    return path;
+}
+
+void BM_BmpRead(benchmark::State& state) {
+    const std::wstring path = wide(bmpFile());
+    for (auto _ : state) {
+        VornBuffer* b = vorn::detail::readBMP(path.c_str());
+        benchmark::DoNotOptimize(b);
+        VornBuffer::Destroy(b);
+    }
+    setCounters(state, kBmpPixelBytes);
+}
+BENCHMARK(BM_BmpRead)->Unit(benchmark::kMillisecond);
+
+// The same file's bytes read with one fread into a block of its size.
+void BM_BmpReadFreadReference(benchmark::State& state) {
+    const std::string path = bmpFile();
+    const std::size_t size = slurp(path).size();
+    for (auto _ : state) {
+        std::vector<unsigned char> block(size);
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        benchmark::DoNotOptimize(std::fread(block.data(), 1, size, f));
+        std::fclose(f);
+        benchmark::DoNotOptimize(block.data());
+    }
+    setCounters(state, kBmpPixelBytes);
+}
+BENCHMARK(BM_BmpReadFreadReference)->Unit(benchmark::kMillisecond);
+
+void BM_BmpWrite(benchmark::State& state) {
+    Owned b(photoLike(false));
+    const std::wstring path = wide(tempPath("vorn-bench-out.bmp"));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vorn::detail::writeBMP(*b.buffer, path.c_str()));
+    }
+    setCounters(state, kBmpPixelBytes);
+}
+BENCHMARK(BM_BmpWrite)->Unit(benchmark::kMillisecond);
+
+// The same file's bytes written with one fwrite.
+void BM_BmpWriteFwriteReference(benchmark::State& state) {
+    const std::vector<unsigned char> bytes = slurp(bmpFile());
+    const std::string path = tempPath("vorn-bench-out-ref.bmp");
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        benchmark::DoNotOptimize(std::fwrite(bytes.data(), 1, bytes.size(), f));
+        std::fclose(f);
+    }
+    setCounters(state, kBmpPixelBytes);
+}
+BENCHMARK(BM_BmpWriteFwriteReference)->Unit(benchmark::kMillisecond);
+
+// The public entry point, which adds detection and the write through a
+// temporary name.
+void BM_BmpWritePublic(benchmark::State& state) {
+    Owned b(photoLike(false));
+    const std::string path = tempPath("vorn-bench-public.bmp");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(b.buffer->write(path.c_str()));
+    }
+    setCounters(state, kBmpPixelBytes);
+}
+BENCHMARK(BM_BmpWritePublic)->Unit(benchmark::kMillisecond);
+
+// --- PNG ---------------------------------------------------------------------
+
+#if defined(VORN_HAVE_PNG)
+
+constexpr std::size_t kPngPixelBytes = kPixels * 4;
+
+const std::string& pngFile() {
+    static const std::string path = [] {
+        const std::string p = tempPath("vorn-bench-photo.png");
+        Owned b(photoLike(true));
+        vorn::detail::writePNG(*b.buffer, wide(p).c_str());
+        return p;
+    }();
+    return path;
+}
+
+void BM_PngRead(benchmark::State& state) {
+    const std::wstring path = wide(pngFile());
+    for (auto _ : state) {
+        VornBuffer* b = vorn::detail::readPNG(path.c_str());
+        benchmark::DoNotOptimize(b);
+        VornBuffer::Destroy(b);
+    }
+    setCounters(state, kPngPixelBytes);
+}
+BENCHMARK(BM_PngRead)->Unit(benchmark::kMillisecond);
+
+// libpng on its own: the same file, the same transformations (filler and
+// blue-green-red order for an RGBA file), rows allocated with png_malloc.
+void BM_PngReadLibpngReference(benchmark::State& state) {
+    const std::string path = pngFile();
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_bytepp rows = nullptr;
+        png_uint_32 height = 0;
+        if (setjmp(png_jmpbuf(png))) {
+            state.SkipWithError("libpng failed");
+            break;
+        }
+        png_init_io(png, f);
+        png_read_info(png, info);
+        height = png_get_image_height(png, info);
+        png_set_filler(png, 255, PNG_FILLER_AFTER);
+        png_set_bgr(png);
+        png_read_update_info(png, info);
+        const png_size_t rowBytes = png_get_rowbytes(png, info);
+        rows = static_cast<png_bytepp>(png_malloc(png, sizeof(png_bytep) * height));
+        for (png_uint_32 y = 0; y < height; ++y) {
+            rows[y] = static_cast<png_bytep>(png_malloc(png, rowBytes));
+        }
+        png_read_image(png, rows);
+        png_read_end(png, info);
+        benchmark::DoNotOptimize(rows[height / 2][7]);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_free(png, rows[y]);
+        }
+        png_free(png, rows);
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(f);
+    }
+    setCounters(state, kPngPixelBytes);
+}
+BENCHMARK(BM_PngReadLibpngReference)->Unit(benchmark::kMillisecond);
+
+void BM_PngWrite(benchmark::State& state) {
+    Owned b(photoLike(true));
+    const std::wstring path = wide(tempPath("vorn-bench-out.png"));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vorn::detail::writePNG(*b.buffer, path.c_str()));
+    }
+    setCounters(state, kPngPixelBytes);
+}
+BENCHMARK(BM_PngWrite)->Unit(benchmark::kMillisecond);
+
+// libpng on its own writing the same pixels with the same settings: 8-bit
+// RGBA, pHYs, png_write_png with the blue-green-red transform.
+void BM_PngWriteLibpngReference(benchmark::State& state) {
+    Owned b(photoLike(true));
+    const std::string path = tempPath("vorn-bench-out-ref.png");
+    std::vector<png_bytep> rows(kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        rows[y] = reinterpret_cast<png_bytep>(b.buffer->getPixels() + std::size_t{kWidth} * y);
+    }
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        if (setjmp(png_jmpbuf(png))) {
+            state.SkipWithError("libpng failed");
+            break;
+        }
+        png_init_io(png, f);
+        png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_pHYs(png, info, 3779, 3779, PNG_RESOLUTION_METER);
+        png_set_rows(png, info, rows.data());
+        png_write_png(png, info, PNG_TRANSFORM_BGR, nullptr);
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+    }
+    setCounters(state, kPngPixelBytes);
+}
+BENCHMARK(BM_PngWriteLibpngReference)->Unit(benchmark::kMillisecond);
+
+#endif
+
+} // namespace

@@ -1,0 +1,500 @@
+// The BMP reader: the 14-byte file header, the 12-, 40- and 64-byte
+// information headers, colour tables, uncompressed rows of 1, 4, 8, 24 and
+// 32 bits and the 8-bit and 4-bit run-length encodings.
+
+#include "core/core.h"
+#include "io/io.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace vorn::detail {
+
+namespace {
+
+constexpr int kFileHeaderBytes = 14;
+constexpr int kCoreHeaderBytes = 12;
+constexpr int kInfoHeaderBytes = 40;
+constexpr int kExtendedHeaderBytes = 64;
+
+constexpr std::uint32_t kCompressionNone = 0;
+constexpr std::uint32_t kCompressionRle8 = 1;
+constexpr std::uint32_t kCompressionRle4 = 2;
+
+std::uint16_t u16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t u32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::int16_t s16(const unsigned char* p) {
+    return static_cast<std::int16_t>(u16(p));
+}
+
+std::int32_t s32(const unsigned char* p) {
+    return static_cast<std::int32_t>(u32(p));
+}
+
+/// The fields of the information header the reader uses, whichever
+/// generation supplied them; 0 where the file was too short.
+struct BmpHeader {
+    std::uint32_t dataOffset = 0;
+    std::uint32_t headerSize = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    int planes = 0;
+    int bitCount = 0;
+    std::uint32_t compression = 0;
+    std::int32_t densityX = 0;
+    std::int32_t densityY = 0;
+    std::uint32_t coloursUsed = 0;
+};
+
+/// Reads and drops up to n bytes; stops early at the end of the file.
+void skipBytes(std::FILE* file, long long n) {
+    unsigned char scratch[4096];
+    while (n > 0) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<long long>(n, static_cast<long long>(sizeof scratch)));
+        const std::size_t got = std::fread(scratch, 1, want, file);
+        if (got == 0) {
+            return;
+        }
+        n -= static_cast<long long>(got);
+    }
+}
+
+/// Reads the header of the generation `header.headerSize` names, whose
+/// first four bytes (the size) were already read. False for a generation
+/// the reader does not know.
+bool readInfoHeader(std::FILE* file, BmpHeader& header) {
+    unsigned char raw[kExtendedHeaderBytes] = {};
+    switch (header.headerSize) {
+    case kCoreHeaderBytes:
+        std::fread(raw + 4, 1, kCoreHeaderBytes - 4, file);
+        header.width = s16(raw + 4);
+        header.height = s16(raw + 6);
+        header.planes = u16(raw + 8);
+        header.bitCount = u16(raw + 10);
+        return true;
+    case kInfoHeaderBytes:
+    case kExtendedHeaderBytes:
+        // The extended header's last 24 bytes are read past unused.
+        std::fread(raw + 4, 1, header.headerSize - 4, file);
+        header.width = s32(raw + 4);
+        header.height = s32(raw + 8);
+        header.planes = u16(raw + 12);
+        header.bitCount = s16(raw + 14);
+        header.compression = u32(raw + 16);
+        header.densityX = s32(raw + 24);
+        header.densityY = s32(raw + 28);
+        header.coloursUsed = u32(raw + 32);
+        return true;
+    default:
+        return false;
+    }
+}
+
+/// Reads the colour table that follows the header into `table` and returns
+/// the number of bytes it took in the file (entries beyond what the pixel
+/// depth can index are read past).
+long long readColourTable(std::FILE* file, const BmpHeader& header, BmpColourTable& table) {
+    const bool core = header.headerSize == kCoreHeaderBytes;
+    const bool indexed = header.bitCount >= 1 && header.bitCount <= 8;
+    long long count = 0;
+    if (!core && header.coloursUsed > 0) {
+        count = header.coloursUsed;
+    } else if (indexed) {
+        count = 1LL << header.bitCount;
+    }
+    const int entryBytes = core ? 3 : 4;
+    const long long usable = indexed ? std::min(count, 1LL << header.bitCount) : 0;
+
+    for (_VORNRGBAQUAD& e : table.entry) {
+        e = packColour(0, 0, 0, 255);
+    }
+    if (usable > 0) {
+        unsigned char raw[256 * 4] = {};
+        const std::size_t bytes = static_cast<std::size_t>(usable) * entryBytes;
+        std::fread(raw, 1, bytes, file);
+        for (long long i = 0; i < usable; ++i) {
+            const unsigned char* e = raw + i * entryBytes;
+            table.entry[i] = packColour(e[2], e[1], e[0], 255);
+        }
+    }
+    skipBytes(file, (count - usable) * entryBytes);
+    return count * entryBytes;
+}
+
+/// Bytes of one uncompressed row before padding, for a supported depth.
+long long rowDataBytes(long long width, int bitCount) {
+    switch (bitCount) {
+    case 1:
+        return (width + 7) / 8;
+    case 4:
+        return (width + 1) / 2;
+    case 8:
+        return width;
+    case 24:
+        return 3 * width;
+    default:
+        return 4 * width;
+    }
+}
+
+void expandRow4(const unsigned char* row, _VORNRGBAQUAD* out, int width,
+                const BmpColourTable& table) {
+    int x = 0;
+    for (; x + 1 < width; x += 2) {
+        const unsigned char b = row[x >> 1];
+        out[x] = table.entry[b >> 4];
+        out[x + 1] = table.entry[b & 15];
+    }
+    if (x < width) {
+        out[x] = table.entry[row[x >> 1] >> 4];
+    }
+}
+
+void expandRow8(const unsigned char* row, _VORNRGBAQUAD* out, int width,
+                const BmpColourTable& table) {
+    for (int x = 0; x < width; ++x) {
+        out[x] = table.entry[row[x]];
+    }
+}
+
+void expandRow24(const unsigned char* row, _VORNRGBAQUAD* out, int width) {
+    for (int x = 0; x < width; ++x) {
+        out[x] = packColour(row[2], row[1], row[0], 255);
+        row += 3;
+    }
+}
+
+void expandRow32(const unsigned char* row, _VORNRGBAQUAD* out, int width) {
+    for (int x = 0; x < width; ++x) {
+        out[x] = packColour(row[2], row[1], row[0], 255);
+        row += 4;
+    }
+}
+
+/// Decodes uncompressed rows, the first in the file being the bottom row.
+/// False for an unsupported depth or a short row.
+bool decodeRows(std::FILE* file, const BmpHeader& header, VornBuffer& buffer,
+                const BmpColourTable& table) {
+    const int width = buffer.getWidth();
+    const int height = buffer.getHeight();
+    const std::size_t padded = static_cast<std::size_t>((rowDataBytes(width, header.bitCount) + 3) &
+                                                        ~static_cast<long long>(3));
+    std::vector<unsigned char> storage(padded);
+    unsigned char* row = storage.data();
+    bool ok = true;
+    for (int y = height - 1; y >= 0 && ok; --y) {
+        if (std::fread(row, 1, padded, file) != padded) {
+            ok = false;
+            break;
+        }
+        _VORNRGBAQUAD* out = buffer.getPixels() + static_cast<std::size_t>(y) * width;
+        switch (header.bitCount) {
+        case 1:
+            expandRow1(row, y, buffer, table);
+            break;
+        case 4:
+            expandRow4(row, out, width, table);
+            break;
+        case 8:
+            expandRow8(row, out, width, table);
+            break;
+        case 24:
+            expandRow24(row, out, width);
+            break;
+        default:
+            expandRow32(row, out, width);
+            break;
+        }
+    }
+    return ok;
+}
+
+/// Bytes of a run-length stream, read from the file a block at a time.
+class ByteStream {
+public:
+    explicit ByteStream(std::FILE* file) : file_(file) {}
+
+    /// The next byte; false at the end of the file.
+    bool next(unsigned char& out) {
+        if (pos_ == end_) {
+            end_ = std::fread(block_, 1, sizeof block_, file_);
+            pos_ = 0;
+            if (end_ == 0) {
+                return false;
+            }
+        }
+        out = block_[pos_++];
+        return true;
+    }
+
+private:
+    std::FILE* file_;
+    unsigned char block_[4096];
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+};
+
+/// Position of the run-length decoders. Columns grow without bound (runs
+/// beyond the width are dropped, not wrapped), so they are kept in 64 bits.
+struct RlePosition {
+    long long x = 0;
+    long long y = 0;
+};
+
+/// Applies escape codes 0 (end of line) and 2 (delta). Returns false when
+/// the stream ended inside the delta; sets `above` when the position left
+/// the image through its top.
+bool moveDown(ByteStream& in, unsigned char escape, RlePosition& at, bool& above) {
+    if (escape == 0) {
+        at.x = 0;
+        at.y -= 1;
+    } else {
+        unsigned char dx;
+        unsigned char dy;
+        if (!in.next(dx) || !in.next(dy)) {
+            return false;
+        }
+        at.x += dx;
+        at.y -= dy;
+    }
+    above = at.y < 0;
+    return true;
+}
+
+/// Row y of the buffer (y is known to be inside).
+_VORNRGBAQUAD* rowOf(VornBuffer& buffer, long long y) {
+    return buffer.getPixels() + static_cast<std::size_t>(y) * buffer.getWidth();
+}
+
+} // namespace
+
+void expandRow1(const unsigned char* row, int y, VornBuffer& buffer, const BmpColourTable& table) {
+    const int width = buffer.getWidth();
+    _VORNRGBAQUAD* out = buffer.getPixels() + static_cast<std::size_t>(y) * width;
+    for (int x = 0; x < width; ++x) {
+        out[x] = table.entry[(row[x >> 3] >> (7 - (x & 7))) & 1];
+    }
+}
+
+bool decodeRLE8(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file) {
+    ByteStream in(file);
+    const long long width = buffer.getWidth();
+    RlePosition at;
+    at.y = buffer.getHeight() - 1;
+    for (;;) {
+        unsigned char n;
+        unsigned char v;
+        if (!in.next(n) || !in.next(v)) {
+            return false;
+        }
+        if (n > 0) {
+            _VORNRGBAQUAD* row = rowOf(buffer, at.y);
+            const long long end = std::min(at.x + n, width);
+            for (long long x = at.x; x < end; ++x) {
+                row[x] = table.entry[v];
+            }
+            at.x += n;
+            continue;
+        }
+        if (v == 1) {
+            return true;
+        }
+        if (v == 0 || v == 2) {
+            bool above = false;
+            if (!moveDown(in, v, at, above)) {
+                return false;
+            }
+            if (above) {
+                return true;
+            }
+            continue;
+        }
+        // Absolute run of v indices, padded to an even number of bytes.
+        _VORNRGBAQUAD* row = rowOf(buffer, at.y);
+        for (int i = 0; i < v; ++i) {
+            unsigned char index;
+            if (!in.next(index)) {
+                return false;
+            }
+            if (at.x + i < width) {
+                row[at.x + i] = table.entry[index];
+            }
+        }
+        unsigned char pad;
+        if ((v & 1) && !in.next(pad)) {
+            return false;
+        }
+        at.x += v;
+    }
+}
+
+bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file) {
+    ByteStream in(file);
+    const long long width = buffer.getWidth();
+    RlePosition at;
+    at.y = buffer.getHeight() - 1;
+    for (;;) {
+        unsigned char n;
+        unsigned char v;
+        if (!in.next(n) || !in.next(v)) {
+            return false;
+        }
+        if (n > 0) {
+            // Alternates the two nibbles, high first.
+            _VORNRGBAQUAD* row = rowOf(buffer, at.y);
+            const _VORNRGBAQUAD colours[2] = {table.entry[v >> 4], table.entry[v & 15]};
+            const long long end = std::min(at.x + n, width);
+            for (long long x = at.x; x < end; ++x) {
+                row[x] = colours[(x - at.x) & 1];
+            }
+            at.x += n;
+            continue;
+        }
+        if (v == 1) {
+            return true;
+        }
+        if (v == 0 || v == 2) {
+            bool above = false;
+            if (!moveDown(in, v, at, above)) {
+                return false;
+            }
+            if (above) {
+                return true;
+            }
+            continue;
+        }
+        // Absolute run of v nibbles: (v + 1) / 2 bytes, padded to an even
+        // number of bytes. Every byte of the run is consumed, also where
+        // its pixels lie beyond the width, so that the stream stays in step.
+        _VORNRGBAQUAD* row = rowOf(buffer, at.y);
+        const int bytes = (v + 1) / 2;
+        for (int i = 0; i < bytes; ++i) {
+            unsigned char pair;
+            if (!in.next(pair)) {
+                return false;
+            }
+            const long long x = at.x + 2 * i;
+            if (x < width) {
+                row[x] = table.entry[pair >> 4];
+            }
+            if (2 * i + 1 < v && x + 1 < width) {
+                row[x + 1] = table.entry[pair & 15];
+            }
+        }
+        unsigned char pad;
+        if ((bytes & 1) && !in.next(pad)) {
+            return false;
+        }
+        at.x += v;
+    }
+}
+
+VornBuffer* readBMP(const wchar_t* path) {
+    std::FILE* file = openFile(path, L"rb");
+    if (!file) {
+        return nullptr;
+    }
+    FileCloser closer(file);
+
+    unsigned char fileHeader[kFileHeaderBytes];
+    if (std::fread(fileHeader, 1, kFileHeaderBytes, file) != kFileHeaderBytes) {
+        return nullptr;
+    }
+    if (fileHeader[0] != 'B' || fileHeader[1] != 'M') {
+        return nullptr;
+    }
+    BmpHeader header;
+    header.dataOffset = u32(fileHeader + 10);
+
+    unsigned char sizeField[4];
+    if (std::fread(sizeField, 1, 4, file) != 4) {
+        return nullptr;
+    }
+    header.headerSize = u32(sizeField);
+    if (!readInfoHeader(file, header)) {
+        return nullptr;
+    }
+
+    BmpColourTable table;
+    const long long tableBytes = readColourTable(file, header, table);
+    // The pixel data starts at the file header's offset, or right after
+    // the table when the offset points into the headers or the table.
+    const long long tableEnd =
+        kFileHeaderBytes + static_cast<long long>(header.headerSize) + tableBytes;
+    const long long gap = static_cast<long long>(header.dataOffset) - tableEnd;
+    skipBytes(file, gap);
+    const long long dataStart = tableEnd + std::max(gap, 0LL);
+
+    if (header.planes != 1) {
+        return nullptr;
+    }
+    const bool rle8 = header.compression == kCompressionRle8;
+    const bool rle4 = header.compression == kCompressionRle4;
+    if (header.compression == kCompressionNone) {
+        const int b = header.bitCount;
+        if (b != 1 && b != 4 && b != 8 && b != 24 && b != 32) {
+            return nullptr;
+        }
+    } else if (!(rle8 && header.bitCount == 8) && !(rle4 && header.bitCount == 4)) {
+        // Bit fields, embedded JPEG or PNG, and run-length codes at a
+        // depth they were not made for.
+        return nullptr;
+    }
+
+    // The size must be one Build accepts and one the file can justify,
+    // before anything is allocated.
+    if (pixelBlockBytes(header.width, header.height) == 0) {
+        return nullptr;
+    }
+    const long long length = fileLength(file);
+    if (length >= 0) {
+        const long long available = std::max(length - dataStart, 0LL);
+        const long long pixels = static_cast<long long>(header.width) * header.height;
+        if (header.compression == kCompressionNone) {
+            const long long padded = (rowDataBytes(header.width, header.bitCount) + 3) & ~3LL;
+            if (padded > available / header.height) {
+                return nullptr;
+            }
+        } else if (pixels / kMaxPixelsPerFileByte > length) {
+            return nullptr;
+        }
+    }
+
+    VornBuffer* buffer = VornBuffer::Build(header.width, header.height, nullptr);
+    if (!buffer) {
+        return nullptr;
+    }
+    buffer->setDensity(0, header.densityX, header.densityY);
+
+    bool ok = false;
+    try {
+        if (rle8) {
+            ok = decodeRLE8(*buffer, table, file);
+        } else if (rle4) {
+            ok = decodeRLE4(*buffer, table, file);
+        } else {
+            ok = decodeRows(file, header, *buffer, table);
+        }
+    } catch (...) {
+        // Out of memory for the row: the caller gets the exception, not a
+        // leaked buffer.
+        VornBuffer::Destroy(buffer);
+        throw;
+    }
+    if (!ok) {
+        VornBuffer::Destroy(buffer);
+    }
+    return buffer;
+}
+
+} // namespace vorn::detail

@@ -1,0 +1,136 @@
+// The BMP writer: an uncompressed 24-bit file with a 40-byte information
+// header, every pixel flattened onto the background colour (black without
+// one).
+
+#include "core/core.h"
+#include "io/io.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace vorn::detail {
+
+namespace {
+
+constexpr std::uint32_t kHeadersBytes = 54;
+
+/// Bytes of converted rows gathered before each write.
+constexpr std::size_t kBlockBytes = 256 * 1024;
+
+void put16(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void put32(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+    p[2] = static_cast<unsigned char>(v >> 16);
+    p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+/// Converts one buffer row into file bytes: blue, green, red per pixel,
+/// flattened onto `bg`, then zero padding up to `padded` bytes.
+void flattenRow(const _VORNRGBAQUAD* in, int width, _VORNRGBAQUAD bg, unsigned char* out,
+                std::size_t padded) {
+    unsigned char* o = out;
+    for (int x = 0; x < width; ++x) {
+        const _VORNRGBAQUAD p = in[x];
+        if (p.alpha == 255) {
+            // The common case, taken whole: flattenChannel gives c at 255.
+            o[0] = p.blue;
+            o[1] = p.green;
+            o[2] = p.red;
+            o += 3;
+            continue;
+        }
+        o[0] = flattenChannel(p.blue, p.alpha, bg.blue);
+        o[1] = flattenChannel(p.green, p.alpha, bg.green);
+        o[2] = flattenChannel(p.red, p.alpha, bg.red);
+        o += 3;
+    }
+    for (unsigned char* end = out + padded; o < end; ++o) {
+        *o = 0;
+    }
+}
+
+} // namespace
+
+unsigned char flattenChannelReference(unsigned c, unsigned a, unsigned bg) {
+    const double f = a / 255.0;
+    return static_cast<unsigned char>(c * f + bg * (1.0 - f));
+}
+
+unsigned char flattenChannel(unsigned c, unsigned a, unsigned bg) {
+    // a / 255 is exactly 1 or 0 at the ends, so the formula gives c or bg.
+    if (a == 255) {
+        return static_cast<unsigned char>(c);
+    }
+    if (a == 0) {
+        return static_cast<unsigned char>(bg);
+    }
+    return flattenChannelReference(c, a, bg);
+}
+
+int writeBMP(const VornBuffer& buffer, const wchar_t* path) {
+    const int width = buffer.getWidth();
+    const int height = buffer.getHeight();
+    const _VORNRGBAQUAD* pixels = buffer.getPixels();
+    if (!pixels || width < 1 || height < 1) {
+        return -1;
+    }
+    // A buffer holds at most 2^31 - 1 bytes of 4-byte pixels, so 3-byte
+    // rows with padding and the 54 header bytes stay below 2^32.
+    const std::size_t padded = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    const std::uint64_t fileBytes = kHeadersBytes + static_cast<std::uint64_t>(padded) * height;
+
+    // Rows are converted into a block of several rows and written a block
+    // at a time: one system call per row would cost more than the
+    // conversion. The block is made before the file is opened.
+    const std::size_t rowsPerBlock = std::max<std::size_t>(1, kBlockBytes / padded);
+    std::vector<unsigned char> block(rowsPerBlock * padded);
+
+    std::FILE* file = openFile(path, L"wb");
+    if (!file) {
+        return -1;
+    }
+
+    unsigned char headers[kHeadersBytes] = {};
+    headers[0] = 'B';
+    headers[1] = 'M';
+    put32(headers + 2, static_cast<std::uint32_t>(fileBytes));
+    put32(headers + 10, kHeadersBytes);
+    put32(headers + 14, 40);
+    put32(headers + 18, static_cast<std::uint32_t>(width));
+    put32(headers + 22, static_cast<std::uint32_t>(height));
+    put16(headers + 26, 1);
+    put16(headers + 28, 24);
+    put32(headers + 38, static_cast<std::uint32_t>(buffer.getPixelsPerMetreX()));
+    put32(headers + 42, static_cast<std::uint32_t>(buffer.getPixelsPerMetreY()));
+
+    _VORNRGBAQUAD bg = packColour(0, 0, 0, 0);
+    unsigned char red;
+    unsigned char green;
+    unsigned char blue;
+    if (buffer.getBackground(&red, &green, &blue)) {
+        bg = packColour(red, green, blue, 0);
+    }
+
+    bool ok = writeBytes(file, headers, kHeadersBytes);
+    int y = height - 1;
+    while (y >= 0 && ok) {
+        std::size_t filled = 0;
+        for (; y >= 0 && filled < block.size(); --y, filled += padded) {
+            flattenRow(pixels + static_cast<std::size_t>(y) * width, width, bg,
+                       block.data() + filled, padded);
+        }
+        ok = writeBytes(file, block.data(), filled);
+    }
+    // A short write or a failed close (a full disk, an I/O error) is a
+    // failure: the file on disk is not the image.
+    const bool closed = closeFile(file);
+    return ok && closed ? 0 : -1;
+}
+
+} // namespace vorn::detail
