@@ -446,4 +446,83 @@ TEST(LibraryBridgeWrite, SidesBeyondJpegLimitsGiveMinusOne) {
     EXPECT_EQ(writeLibraryImage(*wide, file.wide().c_str()), -1);
 }
 
+// ---------------------------------------------------------------------------
+// Through Read and write
+// ---------------------------------------------------------------------------
+
+TEST(LibraryThroughDispatch, ReadGivesTheLibrarysJpegAndGif) {
+    JpegOptions noJfif;
+    noJfif.jfif = false;
+    noJfif.exif = exifResolution(72, 1, 2); // starts with APP1, not JFIF
+    const Bytes jfif = encodeJpeg(16, 8, 3, smoothRgb(16, 8));
+    const Bytes exifFirst = encodeJpeg(16, 8, 3, smoothRgb(16, 8), noJfif);
+    GifSpec spec;
+    spec.screenWidth = 2;
+    spec.globalMap = {Rgb{10, 20, 30}, Rgb{40, 50, 60}};
+    spec.frames.push_back(GifFrame{});
+    spec.frames[0].width = 2;
+    spec.frames[0].pixels = {1, 0};
+    const Bytes gif = encodeGif(spec);
+    struct Case {
+        const char* name;
+        const Bytes* content;
+        int format;
+        int code; // passed to Read
+    } cases[] = {
+        {"a.jpg", &jfif, 1, 0},       {"a.dat", &jfif, 1, 0}, {"b.JPG", &exifFirst, 1, 0},
+        {"b.dat", &exifFirst, -1, 0}, {"c.gif", &gif, 4, 0},  {"c.png", &gif, 4, 0},
+        {"d.dat", &jfif, 1, 1},       {"e.dat", &gif, 4, 1},  {"f.dat", &exifFirst, -1, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFile file(c.name, *c.content);
+        EXPECT_EQ(VornBuffer::GetFormat(file.path().c_str()), c.format);
+        const BufferPtr direct(readLibraryImage(file.wide().c_str()));
+        ASSERT_TRUE(direct);
+        const BufferPtr viaRead(VornBuffer::Read(file.path().c_str(), c.code));
+        ASSERT_TRUE(viaRead);
+        EXPECT_EQ(words(*viaRead), words(*direct));
+        EXPECT_EQ(DensityAccess::xOf(*viaRead), DensityAccess::xOf(*direct));
+    }
+    EXPECT_FALSE(VornBuffer::Read(TempFile("missing.jpg").path().c_str()));
+}
+
+TEST(LibraryThroughDispatch, WriteMakesJpegForJpgOrCodeOne) {
+    const BufferPtr b = smoothBuffer(33, 17);
+    struct Case {
+        const char* name;
+        int code;
+    } cases[] = {{"w.jpg", 0}, {"w.JPG", 0}, {"w.jpeg", 1}, {"w.png", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFile file(c.name, Bytes{'o', 'l', 'd'});
+        ASSERT_EQ(b->write(file.path().c_str(), c.code), 0);
+        const Bytes written = file.read();
+        ASSERT_GT(written.size(), 100u);
+        EXPECT_EQ(written[0], 0xFF);
+        EXPECT_EQ(written[1], 0xD8);
+        EXPECT_EQ(VornBuffer::GetFormat(file.path().c_str()), 1);
+        const BufferPtr back(VornBuffer::Read(file.wide().c_str(), 1));
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->getWidth(), 33);
+        EXPECT_EQ(back->getHeight(), 17);
+    }
+}
+
+TEST(LibraryThroughDispatch, NonAsciiPathsThroughBothOverloads) {
+    const BufferPtr b = makeFilled(8, 8, rgba(250, 20, 10));
+    const std::string narrow = TempFile("x").path() + "_caf\xC3\xA9_\xE7\x94\xBB.jpg";
+    const std::wstring wide = textlib::utf8ToWide(narrow);
+    ASSERT_EQ(b->write(narrow.c_str()), 0);
+    const BufferPtr viaWide(VornBuffer::Read(wide.c_str()));
+    ASSERT_TRUE(viaWide);
+    EXPECT_NEAR(at(*viaWide, 4, 4).red, 250, 3);
+    std::remove(narrow.c_str());
+    ASSERT_EQ(b->write(wide.c_str()), 0);
+    const BufferPtr viaNarrow(VornBuffer::Read(narrow.c_str()));
+    ASSERT_TRUE(viaNarrow);
+    EXPECT_EQ(words(*viaNarrow), words(*viaWide));
+    std::remove(narrow.c_str());
+}
+
 } // namespace
