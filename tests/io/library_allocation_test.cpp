@@ -91,6 +91,20 @@ TEST_F(LibraryAllocation, HugeClaimsInSmallFilesAllocateNothingLarge) {
     }
 }
 
+TEST_F(LibraryAllocation, LargeScreensWithinTheAllowanceAreRead) {
+    // 4096 x 4096 pixels are allowed whatever the file's size.
+    TempFile file("screen.gif", gifScreen(4096, 4096));
+    startAllocationWatch();
+    const BufferPtr b(VornBuffer::Read(file.path().c_str()));
+    EXPECT_GE(stopAllocationWatch(), 4096u * 4096u * 4u);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->getWidth(), 4096);
+    EXPECT_EQ(at(*b, 0, 0), rgba(1, 2, 3));
+    // The rest of the screen is the background colour, transparent.
+    EXPECT_EQ(at(*b, 1, 0), rgba(200, 100, 50, 0));
+    EXPECT_EQ(at(*b, 4095, 4095), rgba(200, 100, 50, 0));
+}
+
 TEST_F(LibraryAllocation, SuiteFilesStayInProportionToTheirPixels) {
     VORN_REQUIRE_TESTDATA();
     int files = 0;
