@@ -36,7 +36,18 @@ int writePNG(const VornBuffer& buffer, const wchar_t* path);
 /// PNG or BMP) and its JPEG writer. Present when the library is built with
 /// VORN_WITH_IMAGELIB (the macro VORN_HAVE_IMAGELIB is then defined for the
 /// io sources).
+///
+/// readLibraryImage: the library loads the file (it tells JPEG and GIF
+/// apart by content) and hands over its pixel block, which the new buffer
+/// owns. The file's resolution, truncated to whole dots per inch, becomes
+/// the density (unit 1) unless both values truncate to 0; otherwise the
+/// density stays 3780 pixels per metre. Background and transparency are
+/// not set. Null for any library failure, caught as std::exception.
 VornBuffer* readLibraryImage(const wchar_t* path);
+/// writeLibraryImage: a baseline JPEG at quality 50 with 4:2:0 colour
+/// subsampling; alpha, density, background and transparency are not
+/// written. 0, or -1 for any library failure (a file already created is
+/// left as the library left it).
 int writeLibraryImage(const VornBuffer& buffer, const wchar_t* path);
 
 // ---------------------------------------------------------------------------

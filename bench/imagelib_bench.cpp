@@ -1,0 +1,224 @@
+// The image library: reading and writing a 1920 x 1080 JPEG through the
+// bridge and through Read and write, beside TurboJPEG called directly with
+// the same settings (BGRA pixels, accurate integer DCT, fancy upsampling;
+// writing at quality 50 with 4:2:0 subsampling), so that ratios can be read
+// from one run. Both sides read or write the same file: the file's bytes
+// are part of the work.
+
+#include "io/io.h"
+#include "text/text_string.h"
+
+#include <vorn/vorn.h>
+
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <turbojpeg.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr int kQuality = 50;
+
+std::string benchPath(const char* name) {
+    const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    return std::string(folder) + "/vorn_bench_" + std::to_string(getpid()) + "_" + name;
+}
+
+// A photograph-like picture: smooth shading, a few sharp edges and a little
+// noise, so that the coder sees both flat and busy blocks.
+std::vector<unsigned char> picture() {
+    std::vector<unsigned char> p(static_cast<std::size_t>(kWidth) * kHeight * 4);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> noise(-6, 6);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            unsigned char* q = &p[(static_cast<std::size_t>(y) * kWidth + x) * 4];
+            const double s = std::sin(x * 0.013) * std::cos(y * 0.021);
+            const bool edge = ((x / 97) + (y / 61)) % 5 == 0;
+            const int base[3] = {static_cast<int>(120 + 90 * s) + (edge ? 60 : 0),
+                                 static_cast<int>(x * 200 / kWidth) + 20,
+                                 static_cast<int>(y * 180 / kHeight) + 40};
+            for (int c = 0; c < 3; ++c) {
+                const int v = base[c] + noise(rng);
+                q[c] = static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v);
+            }
+            q[3] = 255;
+        }
+    }
+    return p;
+}
+
+struct Owned {
+    VornBuffer* buffer;
+    explicit Owned(VornBuffer* b) : buffer(b) {}
+    ~Owned() { VornBuffer::Destroy(buffer); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+};
+
+// The picture in a buffer and as a JPEG file written by TurboJPEG.
+struct Fixture {
+    Owned buffer{VornBuffer::Build(kWidth, kHeight, nullptr)};
+    std::string jpegPath = benchPath("in.jpg");
+
+    Fixture() {
+        const std::vector<unsigned char> pixels = picture();
+        std::memcpy(buffer.buffer->getPixels(), pixels.data(), pixels.size());
+        tjhandle tj = tjInitCompress();
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        if (tjCompress2(tj, pixels.data(), kWidth, 0, kHeight, TJPF_BGRA, &jpeg, &size, TJSAMP_420,
+                        kQuality, 0) != 0) {
+            throw std::runtime_error("tjCompress2");
+        }
+        std::FILE* f = std::fopen(jpegPath.c_str(), "wb");
+        std::fwrite(jpeg, 1, size, f);
+        std::fclose(f);
+        tjFree(jpeg);
+        tjDestroy(tj);
+    }
+    ~Fixture() { std::remove(jpegPath.c_str()); }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+void setCounters(benchmark::State& state) {
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kWidth * kHeight);
+}
+
+std::vector<unsigned char> readWhole(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::rewind(f);
+    std::vector<unsigned char> data(static_cast<std::size_t>(size));
+    if (std::fread(data.data(), 1, data.size(), f) != data.size()) {
+        throw std::runtime_error("fread");
+    }
+    std::fclose(f);
+    return data;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+// ---------------------------------------------------------------------------
+
+void BM_ReadTurboJpeg(benchmark::State& state) {
+    const std::string path = fixture().jpegPath;
+    tjhandle tj = tjInitDecompress();
+    for (auto _ : state) {
+        const std::vector<unsigned char> jpeg = readWhole(path);
+        int width = 0;
+        int height = 0;
+        int subsampling = 0;
+        int colourspace = 0;
+        tjDecompressHeader3(tj, jpeg.data(), jpeg.size(), &width, &height, &subsampling,
+                            &colourspace);
+        auto* pixels =
+            static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(width) * height * 4));
+        if (tjDecompress2(tj, jpeg.data(), jpeg.size(), pixels, width, 0, height, TJPF_BGRA, 0) !=
+            0) {
+            state.SkipWithError("tjDecompress2");
+        }
+        benchmark::DoNotOptimize(pixels);
+        std::free(pixels);
+    }
+    tjDestroy(tj);
+    setCounters(state);
+}
+BENCHMARK(BM_ReadTurboJpeg)->Unit(benchmark::kMillisecond);
+
+void BM_ReadLibraryImage(benchmark::State& state) {
+    const std::wstring path = textlib::utf8ToWide(fixture().jpegPath);
+    for (auto _ : state) {
+        VornBuffer* b = vorn::detail::readLibraryImage(path.c_str());
+        if (!b) {
+            state.SkipWithError("readLibraryImage");
+        }
+        benchmark::DoNotOptimize(b);
+        VornBuffer::Destroy(b);
+    }
+    setCounters(state);
+}
+BENCHMARK(BM_ReadLibraryImage)->Unit(benchmark::kMillisecond);
+
+void BM_ReadDispatch(benchmark::State& state) {
+    const std::string path = fixture().jpegPath;
+    for (auto _ : state) {
+        VornBuffer* b = VornBuffer::Read(path.c_str());
+        if (!b) {
+            state.SkipWithError("Read");
+        }
+        benchmark::DoNotOptimize(b);
+        VornBuffer::Destroy(b);
+    }
+    setCounters(state);
+}
+BENCHMARK(BM_ReadDispatch)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------------------
+// Writing
+// ---------------------------------------------------------------------------
+
+void BM_WriteTurboJpeg(benchmark::State& state) {
+    const VornBuffer& b = *fixture().buffer.buffer;
+    const std::string path = benchPath("out_tj.jpg");
+    tjhandle tj = tjInitCompress();
+    for (auto _ : state) {
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        if (tjCompress2(tj, reinterpret_cast<const unsigned char*>(b.getPixels()), kWidth, 0,
+                        kHeight, TJPF_BGRA, &jpeg, &size, TJSAMP_420, kQuality, 0) != 0) {
+            state.SkipWithError("tjCompress2");
+        }
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(jpeg, 1, size, f);
+        std::fclose(f);
+        tjFree(jpeg);
+    }
+    tjDestroy(tj);
+    std::remove(path.c_str());
+    setCounters(state);
+}
+BENCHMARK(BM_WriteTurboJpeg)->Unit(benchmark::kMillisecond);
+
+void BM_WriteLibraryImage(benchmark::State& state) {
+    const VornBuffer& b = *fixture().buffer.buffer;
+    const std::string path = benchPath("out_bridge.jpg");
+    const std::wstring wide = textlib::utf8ToWide(path);
+    for (auto _ : state) {
+        if (vorn::detail::writeLibraryImage(b, wide.c_str()) != 0) {
+            state.SkipWithError("writeLibraryImage");
+        }
+    }
+    std::remove(path.c_str());
+    setCounters(state);
+}
+BENCHMARK(BM_WriteLibraryImage)->Unit(benchmark::kMillisecond);
+
+void BM_WriteDispatch(benchmark::State& state) {
+    const VornBuffer& b = *fixture().buffer.buffer;
+    const std::string path = benchPath("out_write.jpg");
+    for (auto _ : state) {
+        if (b.write(path.c_str()) != 0) {
+            state.SkipWithError("write");
+        }
+    }
+    std::remove(path.c_str());
+    setCounters(state);
+}
+BENCHMARK(BM_WriteDispatch)->Unit(benchmark::kMillisecond);
+
+} // namespace
