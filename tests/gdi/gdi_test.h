@@ -108,15 +108,13 @@ private:
 
 /// A context's mapping mode, window and viewport origins and extents.
 inline std::vector<long> mapping(HDC hdc) {
-    POINT wo{0, 0};
-    POINT vo{0, 0};
-    SIZE we{0, 0};
-    SIZE ve{0, 0};
-    GetWindowOrgEx(hdc, &wo);
-    GetViewportOrgEx(hdc, &vo);
-    GetWindowExtEx(hdc, &we);
-    GetViewportExtEx(hdc, &ve);
-    return {GetMapMode(hdc), wo.x, wo.y, vo.x, vo.y, we.cx, we.cy, ve.cx, ve.cy};
+    POINT o[2] = {{0, 0}, {0, 0}};
+    SIZE e[2] = {{0, 0}, {0, 0}};
+    GetWindowOrgEx(hdc, &o[0]);
+    GetViewportOrgEx(hdc, &o[1]);
+    GetWindowExtEx(hdc, &e[0]);
+    GetViewportExtEx(hdc, &e[1]);
+    return {GetMapMode(hdc), o[0].x, o[0].y, o[1].x, o[1].y, e[0].cx, e[0].cy, e[1].cx, e[1].cy};
 }
 
 /// Sets a context's mapping from values in the order mapping() gives them:
