@@ -109,10 +109,7 @@ TEST_F(BitmapConvert, SectionRoundTripKeepsEveryByte) {
 
 TEST_F(BitmapConvert, CompatibleBitmapsFlattenOverTheBackgroundUnlessAlphaIsKept) {
     Rng rng(3);
-    BufferPtr b = randomBuffer(rng, 5, 3, true);
-    *b->getPixel(0, 0) = rgba(200, 100, 50, 128);
-    *b->getPixel(1, 0) = rgba(9, 9, 9, 0);
-    b->setBackground(10, 20, 250);
+    BufferPtr b = translucentCase(rng, 5, 3, rgba(10, 20, 250));
     std::vector<_VORNRGBAQUAD> flat = pixelsOf(*b);
     flat[0] = rgba(104, 59, 149);
     flat[1] = rgba(10, 20, 250);

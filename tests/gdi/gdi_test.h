@@ -164,4 +164,15 @@ inline BufferPtr randomBuffer(Rng& rng, int width, int height, bool opaque) {
     return b;
 }
 
+/// Random opaque pixels but for (200, 100, 50, 128) at (0, 0) and a
+/// transparent pixel at (1, 0), with the given background: a buffer whose
+/// copies without alpha show those two over the background.
+inline BufferPtr translucentCase(Rng& rng, int width, int height, _VORNRGBAQUAD background) {
+    BufferPtr b = randomBuffer(rng, width, height, true);
+    *b->getPixel(0, 0) = rgba(200, 100, 50, 128);
+    *b->getPixel(1, 0) = rgba(9, 9, 9, 0);
+    b->setBackground(background.red, background.green, background.blue);
+    return b;
+}
+
 #endif
