@@ -31,36 +31,38 @@ TEST(RowRGB, FlattensOntoTheBackground) {
     EXPECT_EQ(bytes(out, 9), (std::vector<int>{126, 126, 126, 254, 254, 254, 255, 255, 255}));
 }
 
-TEST(RowRGBA, RawAndFlattenedOrders) {
+// Each order raw and flattened with the given alpha; an invalid order gives
+// -1, but only after the row check (0 for a row outside), writing nothing.
+TEST(RowRGBA, Orders) {
     BufferPtr raw = makeFilled(1, 1, rgba(3, 2, 1, 4)); // memory order 1, 2, 3, 4
     BufferPtr b = makeBuffer(2, 1);
     b->setBackground(10, 20, 30);
     *b->getPixel(0, 0) = rgba(100, 0, 200, 0); // transparent: the background colour
     *b->getPixel(1, 0) = rgba(255, 0, 0, 128); // (p a + bg (255 - a)) >> 8: 132, 9, 14
-    const std::pair<VornBuffer::RGBA_ORDER, std::vector<int>> cases[][2] = {
-        {{VornBuffer::ORDER_BGRA, {1, 2, 3, 4}}, {{}, {30, 20, 10, 200, 14, 9, 132, 200}}},
-        {{VornBuffer::ORDER_RGBA, {3, 2, 1, 4}}, {{}, {10, 20, 30, 200, 132, 9, 14, 200}}},
-        {{VornBuffer::ORDER_AGBR, {4, 2, 1, 3}}, {{}, {200, 20, 30, 10, 200, 9, 14, 132}}},
-        {{VornBuffer::ORDER_ARGB, {4, 3, 2, 1}}, {{}, {200, 10, 20, 30, 200, 132, 9, 14}}}};
-    for (const auto& c : cases) {
-        const VornBuffer::RGBA_ORDER order = c[0].first;
+    struct Case {
+        VornBuffer::RGBA_ORDER order;
+        std::vector<int> raw;
+        std::vector<int> flattened;
+    };
+    const Case cases[] = {
+        {VornBuffer::ORDER_BGRA, {1, 2, 3, 4}, {30, 20, 10, 200, 14, 9, 132, 200}},
+        {VornBuffer::ORDER_RGBA, {3, 2, 1, 4}, {10, 20, 30, 200, 132, 9, 14, 200}},
+        {VornBuffer::ORDER_AGBR, {4, 2, 1, 3}, {200, 20, 30, 10, 200, 9, 14, 132}},
+        {VornBuffer::ORDER_ARGB, {4, 3, 2, 1}, {200, 10, 20, 30, 200, 132, 9, 14}}};
+    for (const Case& c : cases) {
         unsigned char out[8] = {};
-        EXPECT_EQ(raw->getRowRGBA(0, out, order), 4);
-        EXPECT_EQ(bytes(out, 4), c[0].second) << order;
-        EXPECT_EQ(b->getRowRGBA(0, out, order, 200), 8);
-        EXPECT_EQ(bytes(out, 8), c[1].second) << order;
+        EXPECT_EQ(raw->getRowRGBA(0, out, c.order), 4);
+        EXPECT_EQ(bytes(out, 4), c.raw) << c.order;
+        EXPECT_EQ(b->getRowRGBA(0, out, c.order, 200), 8);
+        EXPECT_EQ(bytes(out, 8), c.flattened) << c.order;
     }
-}
-
-TEST(RowRGBA, InvalidOrderAfterTheRowCheck) {
-    BufferPtr b = makeBuffer(2, 3);
     unsigned char out[8] = {5, 5, 5, 5, 5, 5, 5, 5};
-    for (int order : {4, -1}) {
-        const auto o = static_cast<VornBuffer::RGBA_ORDER>(order);
-        EXPECT_EQ(b->getRowRGBA(0, out, o), -1);
-        EXPECT_EQ(b->getRowRGBA(0, out, o, 9), -1);
-        EXPECT_EQ(b->getRowRGBA(3, out, o), 0);
-        EXPECT_EQ(b->getRowRGBA(-1, out, o, 9), 0);
+    for (const auto order :
+         {static_cast<VornBuffer::RGBA_ORDER>(4), static_cast<VornBuffer::RGBA_ORDER>(-1)}) {
+        EXPECT_EQ(b->getRowRGBA(0, out, order), -1);
+        EXPECT_EQ(b->getRowRGBA(0, out, order, 9), -1);
+        EXPECT_EQ(b->getRowRGBA(1, out, order), 0);
+        EXPECT_EQ(b->getRowRGBA(-1, out, order, 9), 0);
     }
     EXPECT_EQ(bytes(out, 8), std::vector<int>(8, 5));
 }
