@@ -60,8 +60,8 @@ TEST(Markers, WorkedShapes) {
     });
 }
 
-// A triangle whose height has integer part 0
-// (its edge formulas would divide by zero), NaN and infinite sizes.
+// A triangle whose height truncates to 0 (its edge formulas would divide by
+// zero), and NaN or infinite sizes.
 TEST(Markers, PaintNothingForInvalidSizes) {
     const double inf = std::numeric_limits<double>::infinity();
     BufferPtr b = makeBuffer(12, 12);
