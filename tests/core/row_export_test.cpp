@@ -57,8 +57,8 @@ TEST(RowRGBA, Orders) {
         EXPECT_EQ(bytes(out, 8), c.flattened) << c.order;
     }
     unsigned char out[8] = {5, 5, 5, 5, 5, 5, 5, 5};
-    for (const auto order :
-         {static_cast<VornBuffer::RGBA_ORDER>(4), static_cast<VornBuffer::RGBA_ORDER>(-1)}) {
+    for (int invalid : {4, -1}) {
+        const auto order = static_cast<VornBuffer::RGBA_ORDER>(invalid);
         EXPECT_EQ(b->getRowRGBA(0, out, order), -1);
         EXPECT_EQ(b->getRowRGBA(0, out, order, 9), -1);
         EXPECT_EQ(b->getRowRGBA(1, out, order), 0);
