@@ -5,9 +5,8 @@
 #define VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
 
 #include "core/core.h"
+#include "kernel_levels.h"
 #include "vorn_test.h"
-
-#include <string>
 
 struct TransformProtected : VornBuffer {
     using Reduce = int (VornBuffer::*)(VornBuffer*, int, int) const;
@@ -64,48 +63,5 @@ inline BufferPtr patchyBuffer(Rng& rng, int w, int h) {
     }
     return b;
 }
-
-/// Runs a test once per kernel level this CPU supports, restoring the level
-/// afterwards.
-class KernelLevels : public ::testing::TestWithParam<vorn::detail::KernelLevel> {
-protected:
-    void SetUp() override {
-        saved_ = vorn::detail::kernelLevel();
-        if (vorn::detail::setKernelLevel(GetParam()) != GetParam()) {
-            vorn::detail::setKernelLevel(saved_);
-            GTEST_SKIP() << "this CPU lacks the instruction set";
-        }
-    }
-    void TearDown() override { vorn::detail::setKernelLevel(saved_); }
-
-private:
-    vorn::detail::KernelLevel saved_ = vorn::detail::KernelLevel::Reference;
-};
-
-inline std::string levelName(const ::testing::TestParamInfo<vorn::detail::KernelLevel>& info) {
-    switch (info.param) {
-    case vorn::detail::KernelLevel::Sse2:
-        return "Sse2";
-    case vorn::detail::KernelLevel::Avx2:
-        return "Avx2";
-    default:
-        return "Reference";
-    }
-}
-
-#define VORN_ALL_KERNEL_LEVELS(suite)                                                              \
-    INSTANTIATE_TEST_SUITE_P(Levels, suite,                                                        \
-                             ::testing::Values(vorn::detail::KernelLevel::Reference,               \
-                                               vorn::detail::KernelLevel::Sse2,                    \
-                                               vorn::detail::KernelLevel::Avx2),                   \
-                             levelName)
-
-/// The fast variants only, for tests that compare them with the plain
-/// members.
-#define VORN_FAST_KERNEL_LEVELS(suite)                                                             \
-    INSTANTIATE_TEST_SUITE_P(                                                                      \
-        Levels, suite,                                                                             \
-        ::testing::Values(vorn::detail::KernelLevel::Sse2, vorn::detail::KernelLevel::Avx2),       \
-        levelName)
 
 #endif
