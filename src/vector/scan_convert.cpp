@@ -349,6 +349,26 @@ int VornBuffer::fillPolygon(const _VORNPOINT* points, const int* sizes, int cont
 
 namespace vorn::detail {
 
+void mapContoursReference(VornBuffer& buffer, const ScanSurface& s, const _VORNPOINT* points,
+                          const int* sizes, int contours,
+                          const std::function<void(const ScanFill::Bounds&)>& mapped) {
+    const _VORNPOINT* contour = points;
+    for (int k = 0; k < contours; ++k) {
+        const int n = sizes[k];
+        if (n < 1) {
+            continue;
+        }
+        // Every contour starts from carries of 0.
+        std::memset(s.rowCarry, 0, static_cast<std::size_t>(s.height) * sizeof *s.rowCarry);
+        ScanFill::Bounds box;
+        std::invoke(VectorAccess::fillLoopFn, buffer, contour, n, box.minX, box.minY, box.maxX,
+                    box.maxY);
+        std::invoke(VectorAccess::fillMapFn, buffer, box.minX, box.minY, box.maxX, box.maxY);
+        mapped(box);
+        contour += n;
+    }
+}
+
 int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
                          int contours, _VORNRGBAQUAD colour, int mode) {
     if (contours < 1 || !sizes || sizes[0] < 1 || !points) {
@@ -360,26 +380,12 @@ int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int
     const ScanSurface s = prepareScanSurface(buffer);
     clearWorkAreas(s);
     const int count = s.width * s.height;
-    const _VORNPOINT* contour = points;
-    for (int k = 0; k < contours; ++k) {
-        const int n = sizes[k];
-        if (n < 1) {
-            continue;
-        }
-        // Every contour starts from carries of 0.
-        std::memset(s.rowCarry, 0, static_cast<std::size_t>(s.height) * sizeof *s.rowCarry);
-        int minX = 0;
-        int minY = 0;
-        int maxX = 0;
-        int maxY = 0;
-        std::invoke(VectorAccess::fillLoopFn, buffer, contour, n, minX, minY, maxX, maxY);
-        std::invoke(VectorAccess::fillMapFn, buffer, minX, minY, maxX, maxY);
+    mapContoursReference(buffer, s, points, sizes, contours, [&](const ScanFill::Bounds&) {
         if (mode == 9) {
             std::invoke(VectorAccess::transferMapFn, buffer, count, mode, colour);
             clearWorkAreas(s);
         }
-        contour += n;
-    }
+    });
     if (mode != 9) {
         std::invoke(VectorAccess::transferMapFn, buffer, count, mode, colour);
     }

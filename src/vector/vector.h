@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace vorn::detail {
 
@@ -229,6 +230,13 @@ private:
 // ---------------------------------------------------------------------------
 // The plain fills, step by step as the behaviour is defined
 // ---------------------------------------------------------------------------
+
+/// The plain fills' contour loop: each contour of 1 or more points is traced
+/// by fillLoop from carries of 0 and mapped by fillMap, and `mapped` then
+/// sees its bounds. Contours of size 0 or less are skipped.
+void mapContoursReference(VornBuffer& buffer, const ScanSurface& surface, const _VORNPOINT* points,
+                          const int* sizes, int contours,
+                          const std::function<void(const ScanFill::Bounds&)>& mapped);
 
 int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
                          int contours, _VORNRGBAQUAD colour, int mode);
