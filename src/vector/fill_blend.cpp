@@ -84,16 +84,7 @@ int VornBuffer::transferMapBitmap(int count, const VornBuffer* texture, unsigned
 int VornBuffer::fillPolygonBlend(const _VORNPOINT* points, const int* sizes, int contours,
                                  unsigned char red, unsigned char green, unsigned char blue,
                                  unsigned char alpha) {
-    if (contours < 1) {
-        return -1;
-    }
-    if (!sizes) {
-        return -1;
-    }
-    if (sizes[0] < 1) {
-        return -1;
-    }
-    if (!points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (alpha == 0) {
@@ -111,16 +102,7 @@ int VornBuffer::fillPolygonBlend(const _VORNPOINT* points, const int* sizes, int
 
 int VornBuffer::fillPolygonBitmap(const _VORNPOINT* points, const int* sizes, int contours,
                                   const VornBuffer* texture, unsigned char opacity) {
-    if (contours < 1) {
-        return -1;
-    }
-    if (!sizes) {
-        return -1;
-    }
-    if (sizes[0] < 1) {
-        return -1;
-    }
-    if (!points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (!usableTexture(texture)) {
@@ -174,7 +156,7 @@ namespace vorn::detail {
 
 int fillPolygonBlendReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
                               int contours, _VORNRGBAQUAD colour) {
-    if (contours < 1 || !sizes || sizes[0] < 1 || !points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (colour.alpha == 0 || !hasPixels(buffer)) {
@@ -203,7 +185,7 @@ int fillPolygonBlendReference(VornBuffer& buffer, const _VORNPOINT* points, cons
 
 int fillPolygonBitmapReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
                                int contours, const VornBuffer* texture, unsigned char opacity) {
-    if (contours < 1 || !sizes || sizes[0] < 1 || !points || !usableTexture(texture)) {
+    if (!readablePolygon(points, sizes, contours) || !usableTexture(texture)) {
         return -1;
     }
     if (!hasPixels(buffer)) {

@@ -34,6 +34,19 @@ bool hasPixels(const VornBuffer& buffer) {
     return buffer.getPixels() != nullptr && buffer.getWidth() > 0 && buffer.getHeight() > 0;
 }
 
+bool readablePolygon(const _VORNPOINT* points, const int* sizes, int contours) {
+    if (contours < 1) {
+        return false;
+    }
+    if (!sizes) {
+        return false;
+    }
+    if (sizes[0] < 1) {
+        return false;
+    }
+    return points != nullptr;
+}
+
 bool usableTexture(const VornBuffer* texture) {
     return texture != nullptr && hasPixels(*texture);
 }
@@ -322,16 +335,7 @@ int VornBuffer::transferMap(int count, int mode, _VORNRGBAQUAD colour) {
 int VornBuffer::fillPolygon(const _VORNPOINT* points, const int* sizes, int contours,
                             unsigned char red, unsigned char green, unsigned char blue,
                             unsigned char alpha, int mode) {
-    if (contours < 1) {
-        return -1;
-    }
-    if (!sizes) {
-        return -1;
-    }
-    if (sizes[0] < 1) {
-        return -1;
-    }
-    if (!points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (!hasPixels(*this)) {
@@ -371,7 +375,7 @@ void mapContoursReference(VornBuffer& buffer, const ScanSurface& s, const _VORNP
 
 int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
                          int contours, _VORNRGBAQUAD colour, int mode) {
-    if (contours < 1 || !sizes || sizes[0] < 1 || !points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (!hasPixels(buffer)) {

@@ -252,6 +252,10 @@ int fillPolygonBitmapReference(VornBuffer& buffer, const _VORNPOINT* points, con
 void scanFillPolygon(const ScanSurface& surface, const _VORNPOINT* points, const int* sizes,
                      int contours, const Painter& painter, bool perContour);
 
+/// True when a polygon's arrays can be read: at least one contour, the first
+/// of at least one point, and neither array null.
+bool readablePolygon(const _VORNPOINT* points, const int* sizes, int contours);
+
 /// True when the texture can be used: it exists and has pixels.
 bool usableTexture(const VornBuffer* texture);
 
