@@ -110,7 +110,10 @@ TEST_P(RotateAtLevel, ResultsTooLargeToBuildGiveNull) {
 // leaves no more than rounding room.
 TEST_P(RotateAtLevel, EveryAngleTurnsEveryPixelToItsPlace) {
     const std::pair<int, int> sizes[] = {{1, 1}, {3, 2}, {7, 5}, {8, 8}, {16, 5}, {33, 21}};
-    for (const auto& [w, h] : sizes) {
+    for (const auto& size : sizes) {
+        // Plain variables, as C++17 lambdas cannot capture structured bindings.
+        const int w = size.first;
+        const int h = size.second;
         BufferPtr src = numbered(w, h);
         for (int angle = -359; angle <= 359; ++angle) {
             SCOPED_TRACE(testing::Message() << w << "x" << h << " by " << angle);
