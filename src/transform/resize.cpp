@@ -9,6 +9,7 @@
 
 using vorn::detail::chooseFilter;
 using vorn::detail::columnSpan;
+using vorn::detail::forEachTap;
 using vorn::detail::kernelLevel;
 using vorn::detail::KernelLevel;
 using vorn::detail::kWeightFloor;
@@ -21,37 +22,12 @@ vorn::detail::FootprintSums vorn::detail::footprintSums(const _VORNRGBAQUAD* pix
                                                         const Span& cols, const Span& rows,
                                                         int width, int height, bool columnsOuter) {
     FootprintSums sums;
-    auto add = [&](int i, int j, double weight) {
+    forEachTap(cols, rows, width, height, columnsOuter, [&](int i, int j, double weight) {
         const _VORNRGBAQUAD& p =
             pixels[static_cast<std::size_t>(j) * static_cast<std::size_t>(width) + i];
         sums.whole += weight;
         sums.cover += p.alpha / 255.0 * weight;
-    };
-    if (columnsOuter) {
-        for (int i = cols.first; i <= cols.last; ++i) {
-            if (i < 0 || i >= width) {
-                continue;
-            }
-            const double wx = cols.weight(i);
-            for (int j = rows.first; j <= rows.last; ++j) {
-                if (j >= 0 && j < height) {
-                    add(i, j, wx * rows.weight(j));
-                }
-            }
-        }
-        return sums;
-    }
-    for (int j = rows.first; j <= rows.last; ++j) {
-        if (j < 0 || j >= height) {
-            continue;
-        }
-        const double wy = rows.weight(j);
-        for (int i = cols.first; i <= cols.last; ++i) {
-            if (i >= 0 && i < width) {
-                add(i, j, cols.weight(i) * wy);
-            }
-        }
-    }
+    });
     return sums;
 }
 
@@ -225,13 +201,9 @@ void VornBuffer::getEnlargeRGBA(int x, int y, double sx, double sy, double& r, d
     const double wx[2] = {cols.firstWeight, cols.lastWeight};
     const double wy[2] = {rows.firstWeight, rows.lastWeight};
 
-    // The four taps: plain colour sums, the alpha-weighted share of each tap
-    // and its alpha-weighted colour, kept apart until it is known whether
-    // every tap taken is opaque.
-    double plain[3] = {0.0, 0.0, 0.0};
-    double weighted[3] = {0.0, 0.0, 0.0};
-    double share = 0.0;
-    bool allOpaque = true;
+    // The four taps: plain colour sums and alpha-weighted ones, kept apart
+    // until it is known whether every tap taken is opaque.
+    vorn::detail::TapSums sums;
     for (int k = 0; k < 4; ++k) {
         const double weight = wx[k & 1] * wy[k >> 1];
         if (weight == 0.0 || xs[k] < 0 || xs[k] >= width || ys[k] < 0 || ys[k] >= height) {
@@ -239,94 +211,53 @@ void VornBuffer::getEnlargeRGBA(int x, int y, double sx, double sy, double& r, d
         }
         const _VORNRGBAQUAD& p =
             pixels[static_cast<std::size_t>(ys[k]) * static_cast<std::size_t>(width) + xs[k]];
-        const double q = p.alpha * weight / 255.0;
-        plain[0] += p.red * weight;
-        plain[1] += p.green * weight;
-        plain[2] += p.blue * weight;
-        weighted[0] += p.red * q;
-        weighted[1] += p.green * q;
-        weighted[2] += p.blue * q;
-        share += q;
-        allOpaque = allOpaque && p.alpha == 255;
+        sums.add(p, weight, p.alpha * weight / 255.0);
     }
     // Opaque neighbourhoods, and those with next to no opacity (whose colour
     // is the plain interpolation), keep the plain sums. Elsewhere each tap's
     // colour counts by its weight times its alpha, so that the colour of
     // transparent pixels does not bleed into their neighbours.
-    const bool usePlain = allOpaque || share < kWeightFloor;
-    r += usePlain ? plain[0] : weighted[0];
-    g += usePlain ? plain[1] : weighted[1];
-    b += usePlain ? plain[2] : weighted[2];
-    a += share;
+    const double* colour = sums.allOpaque || sums.share < kWeightFloor ? sums.plain : sums.weighted;
+    r += colour[0];
+    g += colour[1];
+    b += colour[2];
+    a += sums.share;
 }
 
 namespace {
 
-// Adds one footprint pixel to the sums of a gated filter: pixels with alpha 0
-// take no part; the weight sum gains the weight itself.
-inline void addGated(const _VORNRGBAQUAD& p, double weight, double& r, double& g, double& b,
-                     double& a) {
-    if (p.alpha == 0) {
-        return;
-    }
-    r += p.red * weight;
-    g += p.green * weight;
-    b += p.blue * weight;
-    a += weight;
+// Adds the footprint cols x rows to the sums of a gated filter: pixels with
+// alpha 0 take no part; the weight sum gains the weights of the others.
+void addGated(const _VORNRGBAQUAD* pixels, int width, int height, const Span& cols,
+              const Span& rows, bool columnsOuter, double& r, double& g, double& b, double& a) {
+    forEachTap(cols, rows, width, height, columnsOuter, [&](int i, int j, double weight) {
+        const _VORNRGBAQUAD& p = pixels[static_cast<std::size_t>(j) * width + i];
+        if (p.alpha == 0) {
+            return;
+        }
+        r += p.red * weight;
+        g += p.green * weight;
+        b += p.blue * weight;
+        a += weight;
+    });
 }
 
 } // namespace
 
 void VornBuffer::getXRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
                           double& a) const {
-    const Span cols = columnSpan(x, sx, width, false);
-    const Span rows = columnSpan(y, sy, height, true);
-    for (int j = rows.first; j <= rows.last; ++j) {
-        if (j < 0 || j >= height) {
-            continue;
-        }
-        const double wy = rows.weight(j);
-        const _VORNRGBAQUAD* row = pixels + static_cast<std::size_t>(j) * width;
-        for (int i = cols.first; i <= cols.last; ++i) {
-            if (i >= 0 && i < width) {
-                addGated(row[i], cols.weight(i) * wy, r, g, b, a);
-            }
-        }
-    }
+    addGated(pixels, width, height, columnSpan(x, sx, width, false),
+             columnSpan(y, sy, height, true), false, r, g, b, a);
 }
 
 void VornBuffer::getYRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
                           double& a) const {
-    const Span cols = columnSpan(x, sx, width, true);
-    const Span rows = columnSpan(y, sy, height, false);
-    for (int i = cols.first; i <= cols.last; ++i) {
-        if (i < 0 || i >= width) {
-            continue;
-        }
-        const double wx = cols.weight(i);
-        for (int j = rows.first; j <= rows.last; ++j) {
-            if (j >= 0 && j < height) {
-                addGated(pixels[static_cast<std::size_t>(j) * width + i], wx * rows.weight(j), r, g,
-                         b, a);
-            }
-        }
-    }
+    addGated(pixels, width, height, columnSpan(x, sx, width, true),
+             columnSpan(y, sy, height, false), true, r, g, b, a);
 }
 
 void VornBuffer::getReduceRGBA(int x, int y, double sx, double sy, double& r, double& g, double& b,
                                double& a) const {
-    const Span cols = columnSpan(x, sx, width, true);
-    const Span rows = columnSpan(y, sy, height, true);
-    for (int j = rows.first; j <= rows.last; ++j) {
-        if (j < 0 || j >= height) {
-            continue;
-        }
-        const double wy = rows.weight(j);
-        const _VORNRGBAQUAD* row = pixels + static_cast<std::size_t>(j) * width;
-        for (int i = cols.first; i <= cols.last; ++i) {
-            if (i >= 0 && i < width) {
-                addGated(row[i], cols.weight(i) * wy, r, g, b, a);
-            }
-        }
-    }
+    addGated(pixels, width, height, columnSpan(x, sx, width, true), columnSpan(y, sy, height, true),
+             false, r, g, b, a);
 }

@@ -140,42 +140,31 @@ bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Sp
     const bool second = cols.last > cols.first;
     const double wx[2] = {cols.firstWeight, cols.lastWeight};
     const double wy[2] = {rows.firstWeight, rows.lastWeight};
-    double plain[3] = {0.0, 0.0, 0.0};
-    double weighted[3] = {0.0, 0.0, 0.0};
-    double share = 0.0;
-    bool allOpaque = true;
+    TapSums sums;
     for (int k = 0; k < 4; ++k) {
         const double weight = wx[k & 1] * wy[k >> 1];
         if (weight == 0.0 || !tapRow[k] || ((k & 1) && !second)) {
             continue;
         }
         const _VORNRGBAQUAD p = tapRow[k][tapColumn[k]];
-        const double q = (p.alpha * weight) * kInv255;
-        plain[0] += p.red * weight;
-        plain[1] += p.green * weight;
-        plain[2] += p.blue * weight;
-        weighted[0] += p.red * q;
-        weighted[1] += p.green * q;
-        weighted[2] += p.blue * q;
-        share += q;
-        allOpaque = allOpaque && p.alpha == 255;
+        sums.add(p, weight, (p.alpha * weight) * kInv255);
     }
     // The share is approximate; near the floor it cannot tell which side
     // the exact share lies on.
-    if (share < kWeightFloor * (1.0 - kSettleMargin)) {
-        out.red = snapToByte(plain[0]);
-        out.green = snapToByte(plain[1]);
-        out.blue = snapToByte(plain[2]);
+    if (sums.share < kWeightFloor * (1.0 - kSettleMargin)) {
+        out.red = snapToByte(sums.plain[0]);
+        out.green = snapToByte(sums.plain[1]);
+        out.blue = snapToByte(sums.plain[2]);
         out.alpha = 0;
         return true;
     }
-    if (share <= kWeightFloor * (1.0 + kSettleMargin)) {
+    if (sums.share <= kWeightFloor * (1.0 + kSettleMargin)) {
         return false;
     }
-    const double* sums = allOpaque ? plain : weighted;
-    const double inverse = 1.0 / share;
-    return settleByte(sums[0] * inverse, out.red) && settleByte(sums[1] * inverse, out.green) &&
-           settleByte(sums[2] * inverse, out.blue) && settleByte(share * 255.0, out.alpha);
+    const double* colour = sums.allOpaque ? sums.plain : sums.weighted;
+    const double inverse = 1.0 / sums.share;
+    return settleByte(colour[0] * inverse, out.red) && settleByte(colour[1] * inverse, out.green) &&
+           settleByte(colour[2] * inverse, out.blue) && settleByte(sums.share * 255.0, out.alpha);
 }
 
 void finishGated(double r, double g, double b, double w, double whole, double cover,
@@ -221,62 +210,31 @@ void enlargeRows(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t
     }
 }
 
-// Rows outer (the X and Reduce filters): row by row, left to right.
-void gatedRowsOuter(const VornBuffer& src, const Span& cs, const Span& rs, _VORNRGBAQUAD& out) {
-    const std::size_t width = static_cast<std::size_t>(src.getWidth());
-    double r = 0.0;
-    double g = 0.0;
-    double b = 0.0;
-    double w = 0.0;
-    double whole = 0.0;
-    double cover = 0.0;
-    for (int j = rs.first; j <= rs.last; ++j) {
-        const double wy = rs.weight(j);
-        const _VORNRGBAQUAD* row = src.getPixels() + static_cast<std::size_t>(j) * width;
-        for (int i = cs.first; i <= cs.last; ++i) {
-            const double weight = cs.weight(i) * wy;
-            whole += weight;
-            const _VORNRGBAQUAD p = row[i];
-            cover += kOpacity[p.alpha] * weight;
-            if (p.alpha != 0) {
-                r += p.red * weight;
-                g += p.green * weight;
-                b += p.blue * weight;
-                w += weight;
-            }
-        }
-    }
-    finishGated(r, g, b, w, whole, cover, out);
-}
-
-// Columns outer (the Y filter): column by column, the upper row first.
-void gatedColumnsOuter(const VornBuffer& src, const Span& cs, const Span& rs, _VORNRGBAQUAD& out) {
-    const std::size_t width = static_cast<std::size_t>(src.getWidth());
-    double r = 0.0;
-    double g = 0.0;
-    double b = 0.0;
-    double w = 0.0;
-    double whole = 0.0;
-    double cover = 0.0;
-    for (int i = cs.first; i <= cs.last; ++i) {
-        const double wx = cs.weight(i);
-        for (int j = rs.first; j <= rs.last; ++j) {
-            const double weight = wx * rs.weight(j);
-            whole += weight;
-            const _VORNRGBAQUAD p = src.getPixels()[static_cast<std::size_t>(j) * width + i];
-            cover += kOpacity[p.alpha] * weight;
-            if (p.alpha != 0) {
-                r += p.red * weight;
-                g += p.green * weight;
-                b += p.blue * weight;
-                w += weight;
-            }
-        }
-    }
-    finishGated(r, g, b, w, whole, cover, out);
-}
-
 } // namespace
+
+void gatedPixel(const VornBuffer& src, const Span& cols, const Span& rows, bool columnsOuter,
+                _VORNRGBAQUAD& out) {
+    double r = 0.0;
+    double g = 0.0;
+    double b = 0.0;
+    double w = 0.0;
+    double whole = 0.0;
+    double cover = 0.0;
+    const _VORNRGBAQUAD* pixels = src.getPixels();
+    const int width = src.getWidth();
+    forEachTap(cols, rows, width, src.getHeight(), columnsOuter, [&](int i, int j, double weight) {
+        whole += weight;
+        const _VORNRGBAQUAD p = pixels[static_cast<std::size_t>(j) * width + i];
+        cover += kOpacity[p.alpha] * weight;
+        if (p.alpha != 0) {
+            r += p.red * weight;
+            g += p.green * weight;
+            b += p.blue * weight;
+            w += weight;
+        }
+    });
+    finishGated(r, g, b, w, whole, cover, out);
+}
 
 void resampleRowsScalar(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
                         double sy) {
@@ -289,11 +247,7 @@ void resampleRowsScalar(const VornBuffer& src, VornBuffer& dst, const ResampleTa
         const Span& rs = t.rows[static_cast<std::size_t>(y)];
         for (int x = 0; x < dst.getWidth(); ++x, ++out) {
             const Span& cs = t.cols[static_cast<std::size_t>(x)];
-            if (t.filter == ResizeFilter::Y) {
-                gatedColumnsOuter(src, cs, rs, *out);
-            } else {
-                gatedRowsOuter(src, cs, rs, *out);
-            }
+            gatedPixel(src, cs, rs, t.filter == ResizeFilter::Y, *out);
         }
     }
 }

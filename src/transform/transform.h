@@ -142,6 +142,61 @@ inline Span columnSpan(int x, double sx, int n, bool box) {
     return linearSpan(xd * sx);
 }
 
+/// Visits every source pixel (i, j) of a footprint inside width x height with
+/// its weight, cols.weight(i) x rows.weight(j): rows then columns, or
+/// columns then rows when columnsOuter (the order fixes the rounding of
+/// the sums). Indices outside the source are skipped.
+template <typename Visit>
+void forEachTap(const Span& cols, const Span& rows, int width, int height, bool columnsOuter,
+                Visit&& visit) {
+    if (columnsOuter) {
+        for (int i = cols.first; i <= cols.last; ++i) {
+            if (i < 0 || i >= width) {
+                continue;
+            }
+            const double wx = cols.weight(i);
+            for (int j = rows.first; j <= rows.last; ++j) {
+                if (j >= 0 && j < height) {
+                    visit(i, j, wx * rows.weight(j));
+                }
+            }
+        }
+        return;
+    }
+    for (int j = rows.first; j <= rows.last; ++j) {
+        if (j < 0 || j >= height) {
+            continue;
+        }
+        const double wy = rows.weight(j);
+        for (int i = cols.first; i <= cols.last; ++i) {
+            if (i >= 0 && i < width) {
+                visit(i, j, cols.weight(i) * wy);
+            }
+        }
+    }
+}
+
+/// The sums of a bilinear sample's taps (the enlarging filter, the warp):
+/// colours times weight, colours times the tap's alpha share q, the shares,
+/// and whether every tap taken is opaque.
+struct TapSums {
+    double plain[3] = {0.0, 0.0, 0.0};
+    double weighted[3] = {0.0, 0.0, 0.0};
+    double share = 0.0;
+    bool allOpaque = true;
+
+    void add(const _VORNRGBAQUAD& p, double weight, double q) {
+        plain[0] += p.red * weight;
+        plain[1] += p.green * weight;
+        plain[2] += p.blue * weight;
+        weighted[0] += p.red * q;
+        weighted[1] += p.green * q;
+        weighted[2] += p.blue * q;
+        share += q;
+        allOpaque = allOpaque && p.alpha == 255;
+    }
+};
+
 /// What the gated filters (X, Y, Reduce) need of their whole footprint
 /// besides the sums of its non-transparent pixels: `whole`, the sum of the
 /// weights of every pixel in it, and `cover`, the sum of each pixel's
@@ -246,6 +301,11 @@ bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Sp
 /// weight and opacity-weighted cover (see FootprintSums).
 void finishGated(double r, double g, double b, double w, double whole, double cover,
                  _VORNRGBAQUAD& out);
+
+/// One pixel of a gated filter (X or Reduce rows outer, Y columns outer)
+/// over spans clipped to the source, finished by finishGated.
+void gatedPixel(const VornBuffer& src, const Span& cols, const Span& rows, bool columnsOuter,
+                _VORNRGBAQUAD& out);
 
 /// alpha / 255.0 for every alpha, computed by that very division (at
 /// compile time, correctly rounded as at run time).

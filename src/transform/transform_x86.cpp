@@ -461,38 +461,7 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
             }
         }
         for (; x < dw; ++x) {
-            const Span& cs = t.cols[static_cast<std::size_t>(x)];
-            double r = 0.0;
-            double g = 0.0;
-            double b = 0.0;
-            double w = 0.0;
-            double whole = 0.0;
-            double cover = 0.0;
-            auto add = [&](int i, int j, double weight) {
-                whole += weight;
-                const _VORNRGBAQUAD p = src.getPixels()[static_cast<std::size_t>(j) * width + i];
-                cover += kOpacity[p.alpha] * weight;
-                if (p.alpha != 0) {
-                    r += p.red * weight;
-                    g += p.green * weight;
-                    b += p.blue * weight;
-                    w += weight;
-                }
-            };
-            if (columnsOuter) {
-                for (int i = cs.first; i <= cs.last; ++i) {
-                    for (int j = rs.first; j <= rs.last; ++j) {
-                        add(i, j, cs.weight(i) * rs.weight(j));
-                    }
-                }
-            } else {
-                for (int j = rs.first; j <= rs.last; ++j) {
-                    for (int i = cs.first; i <= cs.last; ++i) {
-                        add(i, j, cs.weight(i) * rs.weight(j));
-                    }
-                }
-            }
-            finishGated(r, g, b, w, whole, cover, out[x]);
+            gatedPixel(src, t.cols[static_cast<std::size_t>(x)], rs, columnsOuter, out[x]);
         }
     }
 }

@@ -158,16 +158,7 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
             const double wy = 1.0 - (sy - j0);
             const double weights[4] = {wx * wy, (1.0 - wx) * wy, wx * (1.0 - wy),
                                        (1.0 - wx) * (1.0 - wy)};
-            double r = 0.0;
-            double g = 0.0;
-            double b = 0.0;
-            double share = 0.0;
-            // The same taps weighted by their alpha shares, for samples
-            // that are not wholly opaque.
-            double wr = 0.0;
-            double wg = 0.0;
-            double wb = 0.0;
-            bool allOpaque = true;
+            vorn::detail::TapSums sums;
             for (int k = 0; k < 4; ++k) {
                 // As warpPixel: taps of weight 0 or outside the source add
                 // nothing.
@@ -177,26 +168,18 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
                     continue;
                 }
                 const _VORNRGBAQUAD& p = pixels[static_cast<std::size_t>(y) * width + x];
-                const double q = addTap(p, r, g, b, weights[k]);
-                share += q;
-                allOpaque = allOpaque && p.alpha == 255;
-                wr += p.red * q;
-                wg += p.green * q;
-                wb += p.blue * q;
+                sums.add(p, weights[k], p.alpha * weights[k] / 255.0);
             }
-            if (share == 0.0) {
+            if (sums.share == 0.0) {
                 continue;
             }
+            // Samples that are not wholly opaque weigh each tap's colour by
+            // its alpha share.
+            const double* colour = sums.allOpaque ? sums.plain : sums.weighted;
             _VORNRGBAQUAD out;
-            if (allOpaque) {
-                out.red = snapToByte(r / share);
-                out.green = snapToByte(g / share);
-                out.blue = snapToByte(b / share);
-            } else {
-                out.red = snapToByte(wr / share);
-                out.green = snapToByte(wg / share);
-                out.blue = snapToByte(wb / share);
-            }
+            out.red = snapToByte(colour[0] / sums.share);
+            out.green = snapToByte(colour[1] / sums.share);
+            out.blue = snapToByte(colour[2] / sums.share);
             out.alpha = 255;
             std::memcpy(dst->pixels + static_cast<std::size_t>(Y) * dst->width + X, &out,
                         sizeof out);

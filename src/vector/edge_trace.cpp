@@ -69,6 +69,23 @@ std::uint64_t bresenhamStepsToReach(std::uint64_t major, std::uint64_t minor, st
 // Row records
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Widens the half-open interval [begin, end) to take in lo..hi; an empty
+// interval becomes exactly lo..hi.
+template <typename T>
+void widen(T& begin, T& end, int lo, int hi) {
+    if (end <= begin) {
+        begin = lo;
+        end = hi + 1;
+        return;
+    }
+    begin = std::min<T>(begin, lo);
+    end = std::max<T>(end, hi + 1);
+}
+
+} // namespace
+
 ScanFill::RowRecord ScanFill::loadRecord(int y) const {
     RowRecord r;
     std::memcpy(&r, records_ + static_cast<std::size_t>(y) * kRowRecordCells, sizeof r);
@@ -80,37 +97,19 @@ void ScanFill::storeRecord(int y, const RowRecord& r) {
 }
 
 void ScanFill::extendRows(int y0, int y1) {
-    if (rowsEnd_ <= rowsBegin_) {
-        rowsBegin_ = y0;
-        rowsEnd_ = y1 + 1;
-        return;
-    }
-    rowsBegin_ = std::min(rowsBegin_, y0);
-    rowsEnd_ = std::max(rowsEnd_, y1 + 1);
+    widen(rowsBegin_, rowsEnd_, y0, y1);
 }
 
 void ScanFill::extendSpan(int y, int lo, int hi) {
     RowRecord r = loadRecord(y);
-    if (r.spanEnd <= r.spanBegin) {
-        r.spanBegin = lo;
-        r.spanEnd = hi + 1;
-    } else {
-        r.spanBegin = std::min(r.spanBegin, lo);
-        r.spanEnd = std::max(r.spanEnd, hi + 1);
-    }
+    widen(r.spanBegin, r.spanEnd, lo, hi);
     storeRecord(y, r);
     extendRows(y, y);
 }
 
 void ScanFill::extendCross(int y, int x) {
     RowRecord r = loadRecord(y);
-    if (r.crossEnd <= r.crossBegin) {
-        r.crossBegin = x;
-        r.crossEnd = x + 1;
-    } else {
-        r.crossBegin = std::min(r.crossBegin, x);
-        r.crossEnd = std::max(r.crossEnd, x + 1);
-    }
+    widen(r.crossBegin, r.crossEnd, x, x);
     storeRecord(y, r);
     extendSpan(y, x, x);
 }

@@ -84,16 +84,7 @@ int VornBuffer::transferMapBitmap(int count, const VornBuffer* texture, unsigned
 int VornBuffer::fillPolygonBlend(const _VORNPOINT* points, const int* sizes, int contours,
                                  unsigned char red, unsigned char green, unsigned char blue,
                                  unsigned char alpha) {
-    if (contours < 1) {
-        return -1;
-    }
-    if (!sizes) {
-        return -1;
-    }
-    if (sizes[0] < 1) {
-        return -1;
-    }
-    if (!points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (alpha == 0) {
@@ -111,16 +102,7 @@ int VornBuffer::fillPolygonBlend(const _VORNPOINT* points, const int* sizes, int
 
 int VornBuffer::fillPolygonBitmap(const _VORNPOINT* points, const int* sizes, int contours,
                                   const VornBuffer* texture, unsigned char opacity) {
-    if (contours < 1) {
-        return -1;
-    }
-    if (!sizes) {
-        return -1;
-    }
-    if (sizes[0] < 1) {
-        return -1;
-    }
-    if (!points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (!usableTexture(texture)) {
@@ -174,7 +156,7 @@ namespace vorn::detail {
 
 int fillPolygonBlendReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
                               int contours, _VORNRGBAQUAD colour) {
-    if (contours < 1 || !sizes || sizes[0] < 1 || !points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (colour.alpha == 0 || !hasPixels(buffer)) {
@@ -182,46 +164,28 @@ int fillPolygonBlendReference(VornBuffer& buffer, const _VORNPOINT* points, cons
     }
     const ScanSurface s = prepareScanSurface(buffer);
     clearWorkAreas(s);
+    // The last pass visits the union of the contours' bounds.
     bool first = true;
-    int unionMinX = 0;
-    int unionMinY = 0;
-    int unionMaxX = 0;
-    int unionMaxY = 0;
-    const _VORNPOINT* contour = points;
-    for (int k = 0; k < contours; ++k) {
-        const int n = sizes[k];
-        if (n < 1) {
-            continue;
-        }
-        std::memset(s.rowCarry, 0, static_cast<std::size_t>(s.height) * sizeof *s.rowCarry);
-        int minX = 0;
-        int minY = 0;
-        int maxX = 0;
-        int maxY = 0;
-        std::invoke(VectorAccess::fillLoopFn, buffer, contour, n, minX, minY, maxX, maxY);
-        std::invoke(VectorAccess::fillMapFn, buffer, minX, minY, maxX, maxY);
+    ScanFill::Bounds all;
+    mapContoursReference(buffer, s, points, sizes, contours, [&](const ScanFill::Bounds& box) {
         if (first) {
-            unionMinX = minX;
-            unionMinY = minY;
-            unionMaxX = maxX;
-            unionMaxY = maxY;
+            all = box;
             first = false;
-        } else {
-            unionMinX = std::min(unionMinX, minX);
-            unionMinY = std::min(unionMinY, minY);
-            unionMaxX = std::max(unionMaxX, maxX);
-            unionMaxY = std::max(unionMaxY, maxY);
+            return;
         }
-        contour += n;
-    }
-    std::invoke(VectorAccess::transferMapBlendFn, buffer, colour, unionMinX, unionMinY, unionMaxX,
-                unionMaxY);
+        all.minX = std::min(all.minX, box.minX);
+        all.minY = std::min(all.minY, box.minY);
+        all.maxX = std::max(all.maxX, box.maxX);
+        all.maxY = std::max(all.maxY, box.maxY);
+    });
+    std::invoke(VectorAccess::transferMapBlendFn, buffer, colour, all.minX, all.minY, all.maxX,
+                all.maxY);
     return 0;
 }
 
 int fillPolygonBitmapReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
                                int contours, const VornBuffer* texture, unsigned char opacity) {
-    if (contours < 1 || !sizes || sizes[0] < 1 || !points || !usableTexture(texture)) {
+    if (!readablePolygon(points, sizes, contours) || !usableTexture(texture)) {
         return -1;
     }
     if (!hasPixels(buffer)) {
@@ -229,21 +193,7 @@ int fillPolygonBitmapReference(VornBuffer& buffer, const _VORNPOINT* points, con
     }
     const ScanSurface s = prepareScanSurface(buffer);
     clearWorkAreas(s);
-    const _VORNPOINT* contour = points;
-    for (int k = 0; k < contours; ++k) {
-        const int n = sizes[k];
-        if (n < 1) {
-            continue;
-        }
-        std::memset(s.rowCarry, 0, static_cast<std::size_t>(s.height) * sizeof *s.rowCarry);
-        int minX = 0;
-        int minY = 0;
-        int maxX = 0;
-        int maxY = 0;
-        std::invoke(VectorAccess::fillLoopFn, buffer, contour, n, minX, minY, maxX, maxY);
-        std::invoke(VectorAccess::fillMapFn, buffer, minX, minY, maxX, maxY);
-        contour += n;
-    }
+    mapContoursReference(buffer, s, points, sizes, contours, [](const ScanFill::Bounds&) {});
     std::invoke(VectorAccess::transferMapBitmapFn, buffer, s.width * s.height, texture, opacity);
     return 0;
 }

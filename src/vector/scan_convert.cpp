@@ -34,6 +34,19 @@ bool hasPixels(const VornBuffer& buffer) {
     return buffer.getPixels() != nullptr && buffer.getWidth() > 0 && buffer.getHeight() > 0;
 }
 
+bool readablePolygon(const _VORNPOINT* points, const int* sizes, int contours) {
+    if (contours < 1) {
+        return false;
+    }
+    if (!sizes) {
+        return false;
+    }
+    if (sizes[0] < 1) {
+        return false;
+    }
+    return points != nullptr;
+}
+
 bool usableTexture(const VornBuffer* texture) {
     return texture != nullptr && hasPixels(*texture);
 }
@@ -322,16 +335,7 @@ int VornBuffer::transferMap(int count, int mode, _VORNRGBAQUAD colour) {
 int VornBuffer::fillPolygon(const _VORNPOINT* points, const int* sizes, int contours,
                             unsigned char red, unsigned char green, unsigned char blue,
                             unsigned char alpha, int mode) {
-    if (contours < 1) {
-        return -1;
-    }
-    if (!sizes) {
-        return -1;
-    }
-    if (sizes[0] < 1) {
-        return -1;
-    }
-    if (!points) {
+    if (!readablePolygon(points, sizes, contours)) {
         return -1;
     }
     if (!hasPixels(*this)) {
@@ -349,17 +353,9 @@ int VornBuffer::fillPolygon(const _VORNPOINT* points, const int* sizes, int cont
 
 namespace vorn::detail {
 
-int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
-                         int contours, _VORNRGBAQUAD colour, int mode) {
-    if (contours < 1 || !sizes || sizes[0] < 1 || !points) {
-        return -1;
-    }
-    if (!hasPixels(buffer)) {
-        return 0;
-    }
-    const ScanSurface s = prepareScanSurface(buffer);
-    clearWorkAreas(s);
-    const int count = s.width * s.height;
+void mapContoursReference(VornBuffer& buffer, const ScanSurface& s, const _VORNPOINT* points,
+                          const int* sizes, int contours,
+                          const std::function<void(const ScanFill::Bounds&)>& mapped) {
     const _VORNPOINT* contour = points;
     for (int k = 0; k < contours; ++k) {
         const int n = sizes[k];
@@ -368,18 +364,32 @@ int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int
         }
         // Every contour starts from carries of 0.
         std::memset(s.rowCarry, 0, static_cast<std::size_t>(s.height) * sizeof *s.rowCarry);
-        int minX = 0;
-        int minY = 0;
-        int maxX = 0;
-        int maxY = 0;
-        std::invoke(VectorAccess::fillLoopFn, buffer, contour, n, minX, minY, maxX, maxY);
-        std::invoke(VectorAccess::fillMapFn, buffer, minX, minY, maxX, maxY);
+        ScanFill::Bounds box;
+        std::invoke(VectorAccess::fillLoopFn, buffer, contour, n, box.minX, box.minY, box.maxX,
+                    box.maxY);
+        std::invoke(VectorAccess::fillMapFn, buffer, box.minX, box.minY, box.maxX, box.maxY);
+        mapped(box);
+        contour += n;
+    }
+}
+
+int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
+                         int contours, _VORNRGBAQUAD colour, int mode) {
+    if (!readablePolygon(points, sizes, contours)) {
+        return -1;
+    }
+    if (!hasPixels(buffer)) {
+        return 0;
+    }
+    const ScanSurface s = prepareScanSurface(buffer);
+    clearWorkAreas(s);
+    const int count = s.width * s.height;
+    mapContoursReference(buffer, s, points, sizes, contours, [&](const ScanFill::Bounds&) {
         if (mode == 9) {
             std::invoke(VectorAccess::transferMapFn, buffer, count, mode, colour);
             clearWorkAreas(s);
         }
-        contour += n;
-    }
+    });
     if (mode != 9) {
         std::invoke(VectorAccess::transferMapFn, buffer, count, mode, colour);
     }

@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace vorn::detail {
 
@@ -230,6 +231,13 @@ private:
 // The plain fills, step by step as the behaviour is defined
 // ---------------------------------------------------------------------------
 
+/// The plain fills' contour loop: each contour of 1 or more points is traced
+/// by fillLoop from carries of 0 and mapped by fillMap, and `mapped` then
+/// sees its bounds. Contours of size 0 or less are skipped.
+void mapContoursReference(VornBuffer& buffer, const ScanSurface& surface, const _VORNPOINT* points,
+                          const int* sizes, int contours,
+                          const std::function<void(const ScanFill::Bounds&)>& mapped);
+
 int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
                          int contours, _VORNRGBAQUAD colour, int mode);
 int fillPolygonBlendReference(VornBuffer& buffer, const _VORNPOINT* points, const int* sizes,
@@ -243,6 +251,10 @@ int fillPolygonBitmapReference(VornBuffer& buffer, const _VORNPOINT* points, con
 /// contours share one map, painted after the last of them.
 void scanFillPolygon(const ScanSurface& surface, const _VORNPOINT* points, const int* sizes,
                      int contours, const Painter& painter, bool perContour);
+
+/// True when a polygon's arrays can be read: at least one contour, the first
+/// of at least one point, and neither array null.
+bool readablePolygon(const _VORNPOINT* points, const int* sizes, int contours);
 
 /// True when the texture can be used: it exists and has pixels.
 bool usableTexture(const VornBuffer* texture);

@@ -2,60 +2,54 @@
 // instruction-set level this CPU runs.
 
 #include "core/core.h"
+#include "kernel_levels.h"
 #include "vorn_test.h"
 
 namespace {
 
 using vorn::detail::BitOp;
-using vorn::detail::KernelLevel;
-
-class KernelLevels : public ::testing::TestWithParam<KernelLevel> {
-protected:
-    void SetUp() override {
-        saved_ = vorn::detail::kernelLevel();
-        if (vorn::detail::setKernelLevel(GetParam()) != GetParam()) {
-            vorn::detail::setKernelLevel(saved_);
-            GTEST_SKIP() << "this CPU lacks the instruction set";
-        }
-    }
-    void TearDown() override { vorn::detail::setKernelLevel(saved_); }
-
-private:
-    KernelLevel saved_ = KernelLevel::Reference;
-};
+using Row = std::vector<_VORNRGBAQUAD>;
 
 // Rows whose alpha values come in runs (all 0, all 255, mixed) so that the
 // fast paths' whole-group shortcuts are exercised next to the arithmetic.
-std::vector<_VORNRGBAQUAD> randomRow(Rng& rng, std::size_t n) {
-    std::vector<_VORNRGBAQUAD> row(n);
-    std::size_t i = 0;
-    while (i < n) {
+Row randomRow(Rng& rng, std::size_t n) {
+    Row row(n);
+    for (std::size_t i = 0; i < n;) {
         const int kind = rng.range(0, 3);
-        const std::size_t run = static_cast<std::size_t>(rng.range(1, 19));
-        for (std::size_t k = 0; k < run && i < n; ++k, ++i) {
+        for (int run = rng.range(1, 19); run > 0 && i < n; --run, ++i) {
             row[i] = rng.pixel();
-            if (kind == 0) {
-                row[i].alpha = 0;
-            } else if (kind == 1) {
-                row[i].alpha = 255;
+            if (kind < 2) {
+                row[i].alpha = kind == 0 ? 0 : 255;
             }
         }
     }
     return row;
 }
 
-TEST_P(KernelLevels, BlendRowEqualsTheReference) {
+// Runs the kernel `kind` (0 the blend, 1 to 3 the bit operations) on a copy
+// of dst through the fast and the plain function and compares.
+void expectSameRow(int kind, const Row& src, const Row& dst, const char* what) {
+    Row fast = dst;
+    Row plain = dst;
+    if (kind == 0) {
+        vorn::detail::blendRow(fast.data(), src.data(), src.size());
+        vorn::detail::blendRowReference(plain.data(), src.data(), src.size());
+    } else {
+        const BitOp op = kind == 1 ? BitOp::Xor : kind == 2 ? BitOp::And : BitOp::Or;
+        vorn::detail::bitOpRow(fast.data(), src.data(), src.size(), op);
+        vorn::detail::bitOpRowReference(plain.data(), src.data(), src.size(), op);
+    }
+    for (std::size_t i = 0; i < fast.size(); ++i) {
+        ASSERT_EQ(fast[i], plain[i]) << what << ", kernel " << kind << ", pixel " << i;
+    }
+}
+
+TEST_P(KernelLevels, RandomRowsEqualTheReference) {
     Rng rng(42);
     for (int trial = 0; trial < 4000; ++trial) {
         const std::size_t n = static_cast<std::size_t>(rng.range(0, 70));
-        const std::vector<_VORNRGBAQUAD> src = randomRow(rng, n);
-        std::vector<_VORNRGBAQUAD> dst = randomRow(rng, n);
-        std::vector<_VORNRGBAQUAD> expected = dst;
-        vorn::detail::blendRowReference(expected.data(), src.data(), n);
-        vorn::detail::blendRow(dst.data(), src.data(), n);
-        for (std::size_t i = 0; i < n; ++i) {
-            ASSERT_EQ(dst[i], expected[i]) << "trial " << trial << " pixel " << i;
-        }
+        const Row src = randomRow(rng, n);
+        expectSameRow(trial % 4, src, randomRow(rng, n), "random rows");
     }
 }
 
@@ -63,8 +57,8 @@ TEST_P(KernelLevels, BlendRowEqualsTheReference) {
 // vectors, with colours from the two ends of the range and random ones.
 TEST_P(KernelLevels, BlendRowEqualsTheReferenceForEveryAlphaPair) {
     Rng rng(7);
-    std::vector<_VORNRGBAQUAD> src;
-    std::vector<_VORNRGBAQUAD> dst;
+    Row src;
+    Row dst;
     for (int sa = 0; sa < 256; ++sa) {
         for (int da = 0; da < 256; ++da) {
             for (int k = 0; k < 3; ++k) {
@@ -81,55 +75,20 @@ TEST_P(KernelLevels, BlendRowEqualsTheReferenceForEveryAlphaPair) {
             }
         }
     }
-    std::vector<_VORNRGBAQUAD> expected = dst;
-    vorn::detail::blendRowReference(expected.data(), src.data(), src.size());
-    vorn::detail::blendRow(dst.data(), src.data(), src.size());
-    for (std::size_t i = 0; i < dst.size(); ++i) {
-        ASSERT_EQ(dst[i], expected[i]) << "pixel " << i;
-    }
-}
-
-TEST_P(KernelLevels, BitOpRowsEqualTheReference) {
-    Rng rng(9);
-    for (BitOp op : {BitOp::Xor, BitOp::And, BitOp::Or}) {
-        for (int trial = 0; trial < 500; ++trial) {
-            const std::size_t n = static_cast<std::size_t>(rng.range(0, 45));
-            const std::vector<_VORNRGBAQUAD> src = randomRow(rng, n);
-            std::vector<_VORNRGBAQUAD> dst = randomRow(rng, n);
-            std::vector<_VORNRGBAQUAD> expected = dst;
-            vorn::detail::bitOpRowReference(expected.data(), src.data(), n, op);
-            vorn::detail::bitOpRow(dst.data(), src.data(), n, op);
-            for (std::size_t i = 0; i < n; ++i) {
-                ASSERT_EQ(dst[i], expected[i]);
-            }
-        }
-    }
+    expectSameRow(0, src, dst, "alpha pairs");
 }
 
 TEST_P(KernelLevels, FillWritesExactlyTheRange) {
     for (std::size_t n : {0u, 1u, 3u, 4u, 7u, 8u, 31u, 32u, 33u, 100u}) {
-        std::vector<_VORNRGBAQUAD> row(n + 2, rgba(1, 1, 1, 1));
+        Row row(n + 2, rgba(1, 1, 1, 1));
         vorn::detail::fillPixels(row.data() + 1, n, rgba(10, 20, 30, 40));
-        EXPECT_EQ(row.front(), rgba(1, 1, 1, 1));
-        EXPECT_EQ(row.back(), rgba(1, 1, 1, 1));
-        for (std::size_t i = 1; i <= n; ++i) {
-            ASSERT_EQ(row[i], rgba(10, 20, 30, 40));
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const bool inside = i >= 1 && i <= n;
+            ASSERT_EQ(row[i], inside ? rgba(10, 20, 30, 40) : rgba(1, 1, 1, 1)) << n << ": " << i;
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, KernelLevels,
-                         ::testing::Values(KernelLevel::Reference, KernelLevel::Sse2,
-                                           KernelLevel::Avx2),
-                         [](const ::testing::TestParamInfo<KernelLevel>& info) {
-                             switch (info.param) {
-                             case KernelLevel::Sse2:
-                                 return std::string("Sse2");
-                             case KernelLevel::Avx2:
-                                 return std::string("Avx2");
-                             default:
-                                 return std::string("Reference");
-                             }
-                         });
+VORN_ALL_KERNEL_LEVELS(KernelLevels);
 
 } // namespace

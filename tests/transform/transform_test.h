@@ -1,27 +1,20 @@
 // Helpers shared by the resampling, rotation and warp tests: access to the
-// protected members, buffers of random or distinct pixels, and a fixture
+// protected members, buffers of random or distinct pixels, and the fixture
 // that runs a test at every kernel level.
 #ifndef VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
 #define VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
 
-#include "core/core.h"
+#include "kernel_levels.h"
 #include "vorn_test.h"
 
-#include <string>
-
 struct TransformProtected : VornBuffer {
-    using Reduce = int (VornBuffer::*)(VornBuffer*, int, int) const;
     using ReducePixel = void (VornBuffer::*)(const _VORNRGBAQUAD**, _VORNRGBAQUAD*, int, int) const;
-    using Filter = void (VornBuffer::*)(int, int, double, double, double&, double&, double&,
-                                        double&) const;
     using WarpQuad = bool (VornBuffer::*)(VornBuffer*, const _VORNPOINT*, const _VORNPOINT*) const;
     using WarpCoor = void (VornBuffer::*)(double, double, double&, double&, const double*) const;
     using WarpPixel = double (VornBuffer::*)(const _VORNRGBAQUAD*, int, int, double&, double&,
                                              double&, double) const;
 
-    static constexpr Reduce reduceFn = &TransformProtected::reduce;
     static constexpr ReducePixel reducePixel = &TransformProtected::getReducePixel;
-    static constexpr Filter reduceRgbaFn = &TransformProtected::getReduceRGBA;
     static constexpr WarpQuad warpQuad = &TransformProtected::warp;
     static constexpr WarpCoor warpCoorFn = &TransformProtected::warpCoor;
     static constexpr WarpPixel warpPixelFn = &TransformProtected::warpPixel;
@@ -34,10 +27,8 @@ struct TransformProtected : VornBuffer {
 /// Every pixel random, alpha included.
 inline BufferPtr randomBuffer(Rng& rng, int w, int h) {
     BufferPtr b = makeBuffer(w, h);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            *b->getPixel(x, y) = rng.pixel();
-        }
+    for (int i = 0; i < w * h; ++i) {
+        b->getPixels()[i] = rng.pixel();
     }
     return b;
 }
@@ -52,12 +43,8 @@ inline BufferPtr patchyBuffer(Rng& rng, int w, int h) {
         for (int x = 0; x < w; ++x) {
             _VORNRGBAQUAD p = rng.pixel();
             const int k = kind == 4 ? ((x / 3 + y / 2) % 4) : kind;
-            if (k == 0) {
-                p.alpha = 255;
-            } else if (k == 1) {
-                p.alpha = 0;
-            } else if (k == 2) {
-                p.alpha = (rng.next() & 1) ? 255 : 0;
+            if (k < 3) {
+                p.alpha = k == 0 || (k == 2 && (rng.next() & 1)) ? 255 : 0;
             }
             *b->getPixel(x, y) = p;
         }
@@ -65,47 +52,16 @@ inline BufferPtr patchyBuffer(Rng& rng, int w, int h) {
     return b;
 }
 
-/// Runs a test once per kernel level this CPU supports, restoring the level
-/// afterwards.
-class KernelLevels : public ::testing::TestWithParam<vorn::detail::KernelLevel> {
-protected:
-    void SetUp() override {
-        saved_ = vorn::detail::kernelLevel();
-        if (vorn::detail::setKernelLevel(GetParam()) != GetParam()) {
-            vorn::detail::setKernelLevel(saved_);
-            GTEST_SKIP() << "this CPU lacks the instruction set";
+/// Opaque pixels whose channels all differ from one another and across
+/// the buffer (up to 9 x 9).
+inline BufferPtr gradient(int w, int h) {
+    BufferPtr b = makeBuffer(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            *b->getPixel(x, y) = rgba(x * 37 + y * 5, 200 - x * 11 - y * 13, (x * y * 29) % 256);
         }
     }
-    void TearDown() override { vorn::detail::setKernelLevel(saved_); }
-
-private:
-    vorn::detail::KernelLevel saved_ = vorn::detail::KernelLevel::Reference;
-};
-
-inline std::string levelName(const ::testing::TestParamInfo<vorn::detail::KernelLevel>& info) {
-    switch (info.param) {
-    case vorn::detail::KernelLevel::Sse2:
-        return "Sse2";
-    case vorn::detail::KernelLevel::Avx2:
-        return "Avx2";
-    default:
-        return "Reference";
-    }
+    return b;
 }
-
-#define VORN_ALL_KERNEL_LEVELS(suite)                                                              \
-    INSTANTIATE_TEST_SUITE_P(Levels, suite,                                                        \
-                             ::testing::Values(vorn::detail::KernelLevel::Reference,               \
-                                               vorn::detail::KernelLevel::Sse2,                    \
-                                               vorn::detail::KernelLevel::Avx2),                   \
-                             levelName)
-
-/// The fast variants only, for tests that compare them with the plain
-/// members.
-#define VORN_FAST_KERNEL_LEVELS(suite)                                                             \
-    INSTANTIATE_TEST_SUITE_P(                                                                      \
-        Levels, suite,                                                                             \
-        ::testing::Values(vorn::detail::KernelLevel::Sse2, vorn::detail::KernelLevel::Avx2),       \
-        levelName)
 
 #endif

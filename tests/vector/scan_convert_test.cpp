@@ -15,7 +15,7 @@ const _VORNRGBAQUAD kInk = rgba(220, 40, 70, 255);
 // Fills with fillPolygon and with the plain fill, checks that both give the
 // same bytes, and returns the fillPolygon buffer.
 BufferPtr filled(int w, int h, const Polygon& p, int mode = 0, _VORNRGBAQUAD c = kInk,
-                 _VORNRGBAQUAD background = rgba(0, 0, 0, 0)) {
+                 _VORNRGBAQUAD background = kClear) {
     BufferPtr fast = makeFilled(w, h, background);
     BufferPtr plain = makeFilled(w, h, background);
     EXPECT_EQ(fill(*fast, p, c, mode), 0);
@@ -24,264 +24,122 @@ BufferPtr filled(int w, int h, const Polygon& p, int mode = 0, _VORNRGBAQUAD c =
     return fast;
 }
 
-TEST(FillPolygon, Square) {
-    const std::string square = rows({".......", //
-                                     ".#####.", //
-                                     ".#####.", //
-                                     ".#####.", //
-                                     ".#####.", //
-                                     ".#####.", //
-                                     "......."});
-    EXPECT_EQ(picture(*filled(7, 7, Polygon{{pt(1, 1), pt(5, 1), pt(5, 5), pt(1, 5)}})), square);
-    // The first point repeated at the end fills the same.
-    EXPECT_EQ(picture(*filled(7, 7, Polygon{{pt(1, 1), pt(5, 1), pt(5, 5), pt(1, 5), pt(1, 1)}})),
-              square);
-    // Either orientation.
-    EXPECT_EQ(picture(*filled(7, 7, Polygon{{pt(1, 5), pt(5, 5), pt(5, 1), pt(1, 1)}})), square);
-    BufferPtr b = filled(7, 7, Polygon{{pt(1, 1), pt(5, 1), pt(5, 5), pt(1, 5)}});
-    EXPECT_EQ(at(*b, 3, 3), kInk);
+// The picture of a fill into a buffer the size of `expected`.
+void expectPicture(const Polygon& p, const std::string& expected) {
+    const std::string want = grid(expected);
+    const int w = static_cast<int>(want.find('\n'));
+    const int h = static_cast<int>(want.size()) / (w + 1);
+    EXPECT_EQ(picture(*filled(w, h, p)), want);
 }
 
-TEST(FillPolygon, Triangle) {
-    EXPECT_EQ(picture(*filled(12, 8, Polygon{{pt(1, 1), pt(10, 1), pt(5, 6)}})),
-              rows({"............", //
-                    ".##########.", //
-                    "..########..", //
-                    "...######...", //
-                    "...#####....", //
-                    "....###.....", //
-                    ".....#......", //
-                    "............"}));
-}
-
-// A self-crossing star: non-zero winding fills the inner pentagon too.
-TEST(FillPolygon, StarIsFilledSolid) {
-    BufferPtr b = filled(21, 21, Polygon{{pt(10, 0), pt(16, 20), pt(0, 7), pt(20, 7), pt(4, 20)}});
-    // The pentagon's inside, where the winding is 2.
-    for (const auto& xy : {std::make_pair(10, 10), std::make_pair(8, 9), std::make_pair(12, 9),
-                           std::make_pair(10, 13), std::make_pair(7, 12), std::make_pair(13, 12)}) {
-        EXPECT_EQ(at(*b, xy.first, xy.second), kInk) << xy.first << ", " << xy.second;
-    }
-    // Between the points, outside the star.
-    for (const auto& xy : {std::make_pair(2, 2), std::make_pair(18, 2), std::make_pair(10, 19),
-                           std::make_pair(1, 14), std::make_pair(19, 14)}) {
-        EXPECT_EQ(at(*b, xy.first, xy.second), rgba(0, 0, 0, 0));
-    }
-    // The tips are part of the outline.
-    for (const auto& xy : {std::make_pair(10, 0), std::make_pair(0, 7), std::make_pair(20, 7),
-                           std::make_pair(4, 20), std::make_pair(16, 20)}) {
-        EXPECT_EQ(at(*b, xy.first, xy.second), kInk);
-    }
-}
-
-TEST(FillPolygon, SecondContourCutsAHole) {
-    const Polygon p{{pt(0, 0), pt(10, 0), pt(10, 10), pt(0, 10)},
-                    {pt(3, 3), pt(7, 3), pt(7, 7), pt(3, 7)}};
-    BufferPtr b = filled(12, 12, p);
-    for (int y = 0; y < 12; ++y) {
-        for (int x = 0; x < 12; ++x) {
-            const bool outer = x <= 10 && y <= 10;
-            // The inner contour's left and right columns carry crossings and
-            // stay covered.
-            const bool hole = x >= 4 && x <= 6 && y >= 3 && y <= 7;
-            EXPECT_EQ(at(*b, x, y) == kInk, outer && !hole) << x << ", " << y;
-        }
-    }
-}
-
-TEST(FillPolygon, OverlappingContoursToggle) {
-    const Polygon p{{pt(0, 0), pt(6, 0), pt(6, 6), pt(0, 6)},
-                    {pt(3, 3), pt(9, 3), pt(9, 9), pt(3, 9)}};
+TEST(FillPolygon, Shapes) {
+    const char* square = ".......|.#####.|.#####.|.#####.|.#####.|.#####.|.......";
+    expectPicture({{pt(1, 1), pt(5, 1), pt(5, 5), pt(1, 5)}}, square);
+    expectPicture({{pt(1, 1), pt(5, 1), pt(5, 5), pt(1, 5), pt(1, 1)}}, square);
+    expectPicture({{pt(1, 5), pt(5, 5), pt(5, 1), pt(1, 1)}}, square);
+    expectPicture({{pt(1, 1), pt(10, 1), pt(5, 6)}}, "............|.##########.|..########..|"
+                                                     "...######...|...#####....|....###.....|"
+                                                     ".....#......|............");
+    // Non-zero winding fills the star's inner pentagon too.
+    expectPicture({{pt(10, 0), pt(16, 20), pt(0, 7), pt(20, 7), pt(4, 20)}},
+                  "..........#..........|..........#..........|.........###.........|"
+                  ".........###.........|.........###.........|........####.........|"
+                  "........#####........|#####################|.###################.|"
+                  "..#################..|....#############....|.....###########.....|"
+                  "......#########......|......#########......|......#########......|"
+                  ".....##########......|.....#####.#####.....|.....####...####.....|"
+                  ".....###.....###.....|....##.........##....|....#...........#....");
     // The second square's top row inside the overlap holds only border
     // marks, which an earlier covered cell does not take: it is uncovered
     // like the inside. Its left and right columns carry crossings.
-    EXPECT_EQ(picture(*filled(11, 11, p)), rows({"#######....", //
-                                                 "#######....", //
-                                                 "#######....", //
-                                                 "####...###.", //
-                                                 "####...###.", //
-                                                 "####...###.", //
-                                                 "####...###.", //
-                                                 "...#######.", //
-                                                 "...#######.", //
-                                                 "...#######.", //
-                                                 "..........."}));
-}
-
-// Crossings left of the buffer are carried per row.
-TEST(FillPolygon, ContourLeftOfTheBufferIsCarried) {
-    EXPECT_EQ(picture(*filled(8, 6, Polygon{{pt(-3, 1), pt(4, 1), pt(4, 4), pt(-3, 4)}})),
-              rows({"........", //
-                    "#####...", //
-                    "#####...", //
-                    "#####...", //
-                    "#####...", //
-                    "........"}));
-    EXPECT_TRUE(changedPixels(*filled(8, 6, Polygon{{pt(-9, 0), pt(-1, 3), pt(-7, 5)}})).empty());
-    // Reaching in from far away on the left: only the tip's row, 2, enters
-    // the buffer; the others lie wholly left of it.
-    EXPECT_EQ(picture(*filled(8, 6, Polygon{{pt(-100000, 0), pt(5, 2), pt(-100000, 5)}})),
-              rows({"........", //
-                    "........", //
-                    "######..", //
-                    "........", //
-                    "........", //
-                    "........"}));
-    EXPECT_EQ(picture(*filled(8, 6, Polygon{{pt(-100, 0), pt(5, 2), pt(-100, 5)}})),
-              rows({"........", //
-                    "........", //
-                    "######..", //
-                    "........", //
-                    "........", //
-                    "........"}));
-    EXPECT_EQ(picture(*filled(8, 6, Polygon{{pt(-10, 0), pt(5, 3), pt(-10, 5)}})),
-              rows({"........", //
-                    "........", //
-                    "###.....", //
-                    "######..", //
-                    "##......", //
-                    "........"}));
-}
-
-TEST(FillPolygon, EnclosingTheBufferCoversEveryPixel) {
-    BufferPtr b = filled(9, 7, Polygon{{pt(-50, -40), pt(60, -45), pt(70, 80), pt(-55, 90)}});
-    EXPECT_EQ(changedPixels(*b).size(), 63u);
-}
-
-TEST(FillPolygon, TwoPointsAndOnePoint) {
-    // Two points: the segment there and back.
-    BufferPtr two = filled(7, 4, Polygon{{pt(0, 0), pt(5, 2)}});
-    EXPECT_EQ(picture(*two), rows({"##.....", //
-                                   "..##...", //
-                                   "....##.", //
-                                   "......."}));
-    EXPECT_TRUE(changedPixels(*filled(7, 4, Polygon{{pt(3, 2)}})).empty());
-    EXPECT_TRUE(changedPixels(*filled(7, 4, Polygon{{pt(3, 2), pt(3, 2), pt(3, 2)}})).empty());
-}
-
-// Horizontal runs: a run that is a local extremum gets a crossing at its
-// start that balances the one its leaving edge counts; a run passed
-// straight through is only marked.
-TEST(FillPolygon, HorizontalRuns) {
-    // Two flat tops (maxima of the contour, minima of y) and a flat bottom.
-    EXPECT_EQ(picture(*filled(14, 10,
-                              Polygon{{pt(0, 8), pt(2, 2), pt(4, 2), pt(6, 6), pt(8, 2), pt(10, 2),
-                                       pt(12, 8)}})),
-              rows({"..............", //
-                    "..............", //
-                    "..###...###...", //
-                    "..###..####...", //
-                    ".#####.#####..", //
-                    ".###########..", //
-                    ".###########..", //
-                    "#############.", //
-                    "#############.", //
-                    ".............."}));
-    // A staircase: the middle run is passed through.
-    EXPECT_EQ(picture(*filled(
-                  10, 8, Polygon{{pt(0, 0), pt(4, 0), pt(4, 3), pt(8, 3), pt(8, 6), pt(0, 6)}})),
-              rows({"#####.....", //
-                    "#####.....", //
-                    "#####.....", //
-                    "#########.", //
-                    "#########.", //
-                    "#########.", //
-                    "#########.", //
-                    ".........."}));
+    expectPicture(
+        {{pt(0, 0), pt(6, 0), pt(6, 6), pt(0, 6)}, {pt(3, 3), pt(9, 3), pt(9, 9), pt(3, 9)}},
+        "#######....|#######....|#######....|####...###.|####...###.|####...###.|"
+        "####...###.|...#######.|...#######.|...#######.|...........");
+    // Crossings left of the buffer are carried per row; from far away only
+    // the tip's row enters the buffer.
+    expectPicture({{pt(-3, 1), pt(4, 1), pt(4, 4), pt(-3, 4)}},
+                  "........|#####...|#####...|#####...|#####...|........");
+    expectPicture({{pt(-9, 0), pt(-1, 3), pt(-7, 5)}}, "....|....|....|....|....|....");
+    expectPicture({{pt(-100000, 0), pt(5, 2), pt(-100000, 5)}},
+                  "........|........|######..|........");
+    expectPicture({{pt(-10, 0), pt(5, 3), pt(-10, 5)}},
+                  "........|........|###.....|######..|##......|........");
+    expectPicture({{pt(-50, -40), pt(60, -45), pt(70, 80), pt(-55, 90)}}, "####|####");
+    // Two points: the segment there and back; one point covers nothing; a
+    // contour on one row covers its run.
+    expectPicture({{pt(0, 0), pt(5, 2)}}, "##.....|..##...|....##.");
+    expectPicture({{pt(2, 1)}}, "....|....");
+    expectPicture({{pt(2, 1), pt(2, 1), pt(2, 1)}}, "....|....");
+    expectPicture({{pt(6, 1), pt(1, 1), pt(3, 1)}}, "........|.######.|........");
+    // Horizontal runs: a run that is a local extremum gets a crossing at its
+    // start that balances the one its leaving edge counts (two flat tops, a
+    // flat bottom); a run passed straight through is only marked.
+    expectPicture({{pt(0, 8), pt(2, 2), pt(4, 2), pt(6, 6), pt(8, 2), pt(10, 2), pt(12, 8)}},
+                  "..............|..............|..###...###...|..###..####...|.#####.#####..|"
+                  ".###########..|.###########..|#############.|#############.|..............");
+    expectPicture({{pt(0, 0), pt(4, 0), pt(4, 3), pt(8, 3), pt(8, 6), pt(0, 6)}},
+                  "#####.....|#####.....|#####.....|#########.|#########.|#########.|"
+                  "#########.|..........");
     // A run made of several points and a repeated point on a flat bottom.
-    EXPECT_EQ(
-        picture(*filled(
-            9, 6, Polygon{{pt(1, 1), pt(4, 4), pt(6, 4), pt(6, 4), pt(7, 4), pt(7, 1), pt(5, 1)}})),
-        picture(*filled(9, 6, Polygon{{pt(1, 1), pt(4, 4), pt(7, 4), pt(7, 1), pt(5, 1)}})));
+    EXPECT_EQ(picture(*filled(
+                  9, 6, {{pt(1, 1), pt(4, 4), pt(6, 4), pt(6, 4), pt(7, 4), pt(7, 1), pt(5, 1)}})),
+              picture(*filled(9, 6, {{pt(1, 1), pt(4, 4), pt(7, 4), pt(7, 1), pt(5, 1)}})));
 }
 
-TEST(FillPolygon, WholeRowRunsAndSingleRows) {
-    // A contour lying on one row covers its run.
-    EXPECT_EQ(picture(*filled(8, 3, Polygon{{pt(1, 1), pt(6, 1)}})), rows({"........", //
-                                                                           ".######.", //
-                                                                           "........"}));
-    EXPECT_EQ(picture(*filled(8, 3, Polygon{{pt(6, 1), pt(1, 1), pt(3, 1)}})), rows({"........", //
-                                                                                     ".######.", //
-                                                                                     "........"}));
-}
-
-// ---------------------------------------------------------------------------
-// Modes
-// ---------------------------------------------------------------------------
-
-TEST(FillPolygon, ModeNineFillsContourByContour) {
+TEST(FillPolygon, SecondContourCutsAHoleOrModeNineClearsIt) {
     const Polygon p{{pt(0, 0), pt(10, 0), pt(10, 10), pt(0, 10)},
                     {pt(3, 3), pt(7, 3), pt(7, 7), pt(3, 7)}};
-    BufferPtr b = filled(12, 12, p, 9, kInk, rgba(5, 6, 7, 8));
-    for (int y = 0; y < 12; ++y) {
-        for (int x = 0; x < 12; ++x) {
-            const bool outer = x <= 10 && y <= 10;
-            const bool inner = x >= 3 && x <= 7 && y >= 3 && y <= 7;
-            const _VORNRGBAQUAD expected =
-                inner ? rgba(0, 0, 0, 0) : (outer ? kInk : rgba(5, 6, 7, 8));
-            EXPECT_EQ(at(*b, x, y), expected) << x << ", " << y;
+    const _VORNRGBAQUAD paper = rgba(5, 6, 7, 8);
+    for (int mode : {0, 9}) {
+        // In mode 0 the inner contour's left and right columns carry
+        // crossings and stay covered; mode 9 clears the whole inner square
+        // to 0.
+        const int inner0 = mode ? 3 : 4;
+        const int inner1 = mode ? 7 : 6;
+        expectPixels(*filled(12, 12, p, mode, kInk, paper), [&](int x, int y) {
+            if (x >= inner0 && x <= inner1 && y >= 3 && y <= 7) {
+                return mode ? kClear : paper;
+            }
+            return x <= 10 && y <= 10 ? kInk : paper;
+        });
+    }
+}
+
+TEST(FillPolygon, ModesCombineToggleOrWrite) {
+    const _VORNRGBAQUAD c = rgba(0x33, 0x55, 0x00, 0xFF);
+    const _VORNRGBAQUAD mixed = rgba(0xF0, 0x00, 0x0F, 0x00);
+    const _VORNRGBAQUAD grey = rgba(0x3C, 0x3C, 0x3C, 0x3C);
+    const _VORNRGBAQUAD almost = rgba(0x33, 0x55, 0x00, 0xFE);
+    struct Case {
+        std::vector<int> modes;
+        _VORNRGBAQUAD before[4];
+        _VORNRGBAQUAD after[4];
+    };
+    const Case cases[] = {
+        // Both bytes non-zero: AND; otherwise OR.
+        {{4, 5},
+         {grey, mixed, kClear, grey},
+         {grey, rgba(0x30, 0x55, 0x0F, 0xFF), c, rgba(0x30, 0x14, 0x3C, 0x3C)}},
+        // A pixel holding the colour becomes 0, any other the colour.
+        {{9}, {c, c, almost, kClear}, {c, kClear, c, c}},
+        {{0, 1, 3, 6, 8, 10, -1, INT_MIN}, {c, c, almost, kClear}, {c, c, c, c}},
+    };
+    for (const Case& k : cases) {
+        for (int mode : k.modes) {
+            BufferPtr b = makeBuffer(4, 1);
+            BufferPtr plain = makeBuffer(4, 1);
+            for (int x = 0; x < 4; ++x) {
+                *b->getPixel(x, 0) = *plain->getPixel(x, 0) = k.before[x];
+            }
+            fill(*b, Polygon{{pt(1, 0), pt(3, 0)}}, c, mode);
+            fillReference(*plain, Polygon{{pt(1, 0), pt(3, 0)}}, c, mode);
+            EXPECT_EQ(words(*b), words(*plain)) << mode;
+            for (int x = 0; x < 4; ++x) {
+                EXPECT_EQ(at(*b, x, 0), k.after[x]) << "mode " << mode << " at " << x;
+            }
         }
     }
-}
-
-TEST(FillPolygon, ModeNineClearsPixelsThatHoldTheColour) {
-    BufferPtr b = makeBuffer(6, 3);
-    *b->getPixel(2, 1) = kInk;
-    *b->getPixel(3, 1) = rgba(220, 40, 70, 254); // differs in alpha only
-    BufferPtr plain = makeBuffer(6, 3);
-    *plain->getPixel(2, 1) = kInk;
-    *plain->getPixel(3, 1) = rgba(220, 40, 70, 254);
-    const Polygon p{{pt(1, 1), pt(4, 1)}};
-    fill(*b, p, kInk, 9);
-    fillReference(*plain, p, kInk, 9);
-    EXPECT_EQ(words(*b), words(*plain));
-    EXPECT_EQ(at(*b, 1, 1), kInk);
-    EXPECT_EQ(at(*b, 2, 1), rgba(0, 0, 0, 0));
-    EXPECT_EQ(at(*b, 3, 1), kInk);
-    EXPECT_EQ(at(*b, 4, 1), kInk);
-    EXPECT_EQ(at(*b, 0, 1), rgba(0, 0, 0, 0));
-}
-
-TEST(FillPolygon, ModesFourAndFiveCombineBytes) {
-    for (int mode : {4, 5}) {
-        BufferPtr b = makeBuffer(4, 1);
-        *b->getPixel(1, 0) = rgba(0xF0, 0x00, 0x0F, 0x00);
-        *b->getPixel(2, 0) = rgba(0x00, 0x00, 0x00, 0x00);
-        *b->getPixel(3, 0) = rgba(0x3C, 0x3C, 0x3C, 0x3C);
-        const Polygon p{{pt(1, 0), pt(3, 0)}};
-        const _VORNRGBAQUAD c = rgba(0x33, 0x55, 0x00, 0xFF);
-        BufferPtr plain = makeBuffer(4, 1);
-        std::memcpy(plain->getPixels(), b->getPixels(), 16);
-        fill(*b, p, c, mode);
-        fillReference(*plain, p, c, mode);
-        EXPECT_EQ(words(*b), words(*plain));
-        // Both non-zero: AND; otherwise OR.
-        EXPECT_EQ(at(*b, 1, 0), rgba(0x30, 0x55, 0x0F, 0xFF));
-        EXPECT_EQ(at(*b, 2, 0), c);
-        EXPECT_EQ(at(*b, 3, 0), rgba(0x30, 0x14, 0x3C, 0x3C));
-        EXPECT_EQ(at(*b, 0, 0), rgba(0, 0, 0, 0));
-    }
-}
-
-TEST(FillPolygon, OtherModesWriteTheColour) {
-    for (int mode : {0, 1, 3, 6, 8, 10, -1, INT_MIN}) {
-        BufferPtr b = filled(5, 5, Polygon{{pt(1, 1), pt(3, 1), pt(3, 3)}}, mode, rgba(1, 2, 3, 4),
-                             rgba(9, 9, 9, 9));
-        EXPECT_EQ(at(*b, 1, 1), rgba(1, 2, 3, 4)) << mode;
-        EXPECT_EQ(at(*b, 1, 2), rgba(9, 9, 9, 9)) << mode;
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Each contour's winding starts from 0
-// ---------------------------------------------------------------------------
-
-Polygon shifted(const Polygon& p, int dx) {
-    Polygon q = p;
-    for (_VORNPOINT& v : q.points) {
-        v.x += dx;
-    }
-    return q;
 }
 
 // What lies left of the buffer does not carry from one contour into the
@@ -298,14 +156,18 @@ TEST(FillPolygon, ContoursLeftOfTheBufferDoNotShareTheirCarry) {
         Polygon p;
         p.add(outer);
         p.add(holes[i]);
+        Polygon shifted = p;
+        for (_VORNPOINT& v : shifted.points) {
+            v.x += 30;
+        }
         BufferPtr clipped = filled(12, 14, p);
-        BufferPtr wide = filled(44, 14, shifted(p, 30));
+        BufferPtr wide = filled(44, 14, shifted);
         for (int y = 0; y < 14; ++y) {
             for (int x = 0; x < 12; ++x) {
                 ASSERT_EQ(at(*clipped, x, y), at(*wide, x + 30, y)) << i << ": " << x << ", " << y;
             }
         }
-        EXPECT_EQ(at(*clipped, 3, 5), rgba(0, 0, 0, 0)) << i;
+        EXPECT_EQ(at(*clipped, 3, 5), kClear) << i;
         EXPECT_EQ(at(*clipped, 8, 5), kInk) << i;
     }
 }
@@ -314,19 +176,26 @@ TEST(FillPolygon, ContoursLeftOfTheBufferDoNotShareTheirCarry) {
 // Bad input and the work areas
 // ---------------------------------------------------------------------------
 
-TEST(FillPolygon, RefusesAMissingFirstContour) {
-    const std::vector<_VORNPOINT> points = {pt(1, 1), pt(3, 1), pt(3, 3)};
-    const int sizes[] = {3};
-    const int empty[] = {0};
-    const int negative[] = {-1};
-    const _VORNRGBAQUAD c = kInk;
+TEST(PolygonFills, RefuseAMissingFirstContourOrArray) {
+    const _VORNPOINT points[] = {pt(1, 1), pt(3, 1), pt(3, 3)};
+    const int three[] = {3};
+    const int zero[] = {0};
+    const int minus[] = {-1};
+    struct Args {
+        const _VORNPOINT* points;
+        const int* sizes;
+        int contours;
+    };
+    const Args cases[] = {{points, three, 0}, {points, three, -2}, {points, zero, 1},
+                          {points, minus, 1}, {nullptr, three, 1}, {points, nullptr, 1}};
     BufferPtr b = makeBuffer(5, 5);
-    EXPECT_EQ(b->fillPolygon(points.data(), sizes, 0, c.red, c.green, c.blue, c.alpha, 0), -1);
-    EXPECT_EQ(b->fillPolygon(points.data(), sizes, -2, c.red, c.green, c.blue, c.alpha, 0), -1);
-    EXPECT_EQ(b->fillPolygon(points.data(), empty, 1, c.red, c.green, c.blue, c.alpha, 0), -1);
-    EXPECT_EQ(b->fillPolygon(points.data(), negative, 1, c.red, c.green, c.blue, c.alpha, 9), -1);
-    EXPECT_EQ(b->fillPolygon(nullptr, sizes, 1, c.red, c.green, c.blue, c.alpha, 0), -1);
-    EXPECT_EQ(b->fillPolygon(points.data(), nullptr, 1, c.red, c.green, c.blue, c.alpha, 0), -1);
+    BufferPtr texture = makeFilled(2, 2, kInk);
+    for (const Args& a : cases) {
+        EXPECT_EQ(b->fillPolygon(a.points, a.sizes, a.contours, 1, 2, 3, 4, 0), -1);
+        EXPECT_EQ(b->fillPolygon(a.points, a.sizes, a.contours, 1, 2, 3, 4, 9), -1);
+        EXPECT_EQ(b->fillPolygonBlend(a.points, a.sizes, a.contours, 1, 2, 3, 4), -1);
+        EXPECT_EQ(b->fillPolygonBitmap(a.points, a.sizes, a.contours, texture.get(), 255), -1);
+    }
     EXPECT_TRUE(changedPixels(*b).empty());
     // Nothing was allocated either.
     EXPECT_EQ(VornProtected::edgeMapOf(*b), nullptr);
@@ -335,20 +204,17 @@ TEST(FillPolygon, RefusesAMissingFirstContour) {
 
 // Later contours of 0 or fewer points are skipped without moving the
 // position: nothing before the array or past the sizes' sum is read.
-TEST(FillPolygon, LaterContourSizesBelowOneAreSkipped) {
-    const std::vector<_VORNPOINT> points = {pt(0, 0), pt(8, 0), pt(8, 8), pt(0, 8),
-                                            pt(2, 2), pt(5, 2), pt(5, 5)};
-    const int sizes[] = {4, 0, -3, INT_MIN, 3, -1};
-    const int good[] = {4, 3};
+TEST(PolygonFills, SkipLaterContourSizesBelowOne) {
+    Polygon bad{{pt(0, 0), pt(8, 0), pt(8, 8), pt(0, 8)}, {pt(2, 2), pt(5, 2), pt(5, 5)}};
+    const Polygon good = bad;
+    bad.sizes = {4, 0, -3, INT_MIN, 3, -1};
     for (int mode : {0, 9}) {
-        BufferPtr b = makeBuffer(10, 10);
-        BufferPtr expected = makeBuffer(10, 10);
-        EXPECT_EQ(b->fillPolygon(points.data(), sizes, 6, 1, 2, 3, 4, mode), 0);
-        expected->fillPolygon(points.data(), good, 2, 1, 2, 3, 4, mode);
+        BufferPtr b = patterned(10, 10);
+        BufferPtr expected = patterned(10, 10);
+        EXPECT_EQ(fill(*b, bad, kInk, mode), 0);
+        fill(*expected, good, kInk, mode);
         EXPECT_EQ(words(*b), words(*expected)) << mode;
-        BufferPtr plain = makeBuffer(10, 10);
-        vorn::detail::fillPolygonReference(*plain, points.data(), sizes, 6, rgba(1, 2, 3, 4), mode);
-        EXPECT_EQ(words(*b), words(*plain)) << mode;
+        EXPECT_EQ(words(*filled(10, 10, bad, mode)), words(*filled(10, 10, good, mode))) << mode;
     }
 }
 
@@ -361,22 +227,15 @@ TEST(FillPolygon, WorkAreasAreAllocatedOnceAndKept) {
     EXPECT_EQ(allocationCount(), before + 2); // edgeMap and rowCarry
     unsigned short* map = VornProtected::edgeMapOf(*b);
     unsigned short* carry = VornProtected::rowCarryOf(*b);
-    ASSERT_NE(map, nullptr);
-    ASSERT_NE(carry, nullptr);
-    const std::size_t afterFirst = allocationCount();
     fill(*b, p, rgba(1, 1, 1, 1), 9);
     fillBlend(*b, p, rgba(1, 2, 3, 128));
     fillBitmap(*b, p, texture.get(), 200);
-    EXPECT_EQ(allocationCount(), afterFirst);
+    EXPECT_EQ(allocationCount(), before + 2);
     EXPECT_EQ(VornProtected::edgeMapOf(*b), map);
     EXPECT_EQ(VornProtected::rowCarryOf(*b), carry);
     // The work areas hold 0 everywhere between fills.
-    for (unsigned short c : cells(*b)) {
-        ASSERT_EQ(c, 0);
-    }
-    for (unsigned short c : carries(*b)) {
-        ASSERT_EQ(c, 0);
-    }
+    EXPECT_EQ(cells(*b), std::vector<unsigned short>(40 * 30, 0));
+    EXPECT_EQ(carries(*b), std::vector<unsigned short>(30, 0));
 }
 
 // The plain workers leave their map behind; the next fill still starts
@@ -384,87 +243,48 @@ TEST(FillPolygon, WorkAreasAreAllocatedOnceAndKept) {
 TEST(FillPolygon, FollowsThePlainWorkersOnTheSameBuffer) {
     BufferPtr b = makeBuffer(20, 20);
     BufferPtr expected = makeBuffer(20, 20);
-    const Polygon first{{pt(0, 0), pt(19, 0), pt(19, 19), pt(0, 19)}};
     const Polygon second{{pt(4, 4), pt(9, 4), pt(9, 9)}};
-    fillReference(*b, first, rgba(0, 0, 0, 0)); // leaves 512 in every cell
+    fillReference(*b, Polygon{{pt(0, 0), pt(19, 0), pt(19, 19), pt(0, 19)}}, kClear);
     (b.get()->*VectorProtected::fillLineFn)(pt(0, 0), pt(2, 15), pt(17, 3), 0);
     fill(*b, second, kInk);
     fill(*expected, second, kInk);
     EXPECT_EQ(words(*b), words(*expected));
-    for (unsigned short c : cells(*b)) {
-        ASSERT_EQ(c, 0);
-    }
+    EXPECT_EQ(cells(*b), std::vector<unsigned short>(20 * 20, 0));
 }
 
 // A buffer without pixels (only a derived class can make one) fills
 // nothing and allocates nothing.
-struct BareBuffer : VornBuffer {
-    BareBuffer(int w, int h) : VornBuffer(w, h) {}
-    ~BareBuffer() = default;
-    unsigned short* map() const { return edgeMap; }
-};
-
 TEST(FillPolygon, BufferWithoutPixels) {
+    struct Bare : VornBuffer {
+        Bare(int w, int h) : VornBuffer(w, h) {}
+        ~Bare() = default;
+    };
     const Polygon p{{pt(0, 0), pt(4, 0), pt(4, 4)}};
-    for (const auto& size : {std::make_pair(0, 0), std::make_pair(5, 5)}) {
-        BareBuffer b(size.first, size.second);
+    BufferPtr texture = makeBuffer(2, 2);
+    for (int size : {0, 5}) {
+        Bare b(size, size);
         EXPECT_EQ(fill(b, p, kInk), 0);
         EXPECT_EQ(fillBlend(b, p, kInk), 0);
-        BufferPtr texture = makeBuffer(2, 2);
         EXPECT_EQ(fillBitmap(b, p, texture.get(), 255), 0);
-        EXPECT_EQ(b.map(), nullptr);
+        EXPECT_EQ(VornProtected::edgeMapOf(b), nullptr);
         EXPECT_EQ(b.drawSolidLine(pt(0, 0), pt(3, 3), 1, 2, 3, 4, 1), 0);
         EXPECT_EQ(b.drawDashedLine(pt(0, 0), pt(3, 3), 1, 2, 3, 4), 0);
         EXPECT_EQ(b.fillRectangleBlend(pt(0, 0), pt(3, 3), 1, 2, 3, 4), 0);
     }
 }
 
-// ---------------------------------------------------------------------------
-// The plain workers
-// ---------------------------------------------------------------------------
-
-TEST(FillPoint, WritesOneCell) {
-    BufferPtr b = makeBuffer(4, 3);
-    fill(*b, Polygon{{pt(0, 0)}}, kInk); // allocates the work areas
-    auto point = [&](int x, int y, int v) {
-        return (b.get()->*VectorProtected::fillPointFn)(x, y, v);
-    };
-    EXPECT_EQ(point(1, 1, 1), 0);
-    EXPECT_EQ(point(1, 1, 16), 0);
-    EXPECT_EQ(point(1, 1, 256), 0);
-    EXPECT_EQ(point(1, 1, 256), 0); // a cell is marked once
-    EXPECT_EQ(point(2, 1, 256), 0);
-    EXPECT_EQ(point(2, 1, 1), 0);
-    EXPECT_EQ(point(-3, 2, 1), 0); // left of the buffer: the row's carry
-    EXPECT_EQ(point(-1, 2, 16), 0);
-    EXPECT_EQ(point(-1, 2, 16), 0);
-    EXPECT_EQ(point(4, 1, 1), -1);
-    EXPECT_EQ(point(0, -1, 1), -1);
-    EXPECT_EQ(point(0, 3, 1), -1);
-    const std::vector<unsigned short> c = cells(*b);
-    EXPECT_EQ(c[1 * 4 + 1], 273);
-    EXPECT_EQ(c[1 * 4 + 2], 257);
-    EXPECT_EQ(carries(*b)[2], static_cast<unsigned short>(-1));
-}
-
+// From (1, 0) to (7, 3), arriving from above (not turning): a crossing (+1)
+// at the first pixel of each row but the end point's, marks on the rest;
+// the end point itself is left to the next edge.
 TEST(FillLine, CellsOfOneEdge) {
-    BufferPtr b = makeBuffer(8, 5);
+    BufferPtr b = makeBuffer(8, 4);
     fill(*b, Polygon{{pt(0, 0)}}, kInk);
-    // From (1, 0) to (7, 3), arriving from above (not turning): a crossing
-    // (+1) at the first pixel of each row but the end point's, marks on the
-    // rest; the end point itself is left to the next edge.
     (b.get()->*VectorProtected::fillLineFn)(pt(1, -4), pt(1, 0), pt(7, 3), 0);
-    const std::vector<unsigned short> c = cells(*b);
-    const unsigned short expected[5][8] = {{0, 1, 256, 0, 0, 0, 0, 0},
-                                           {0, 0, 0, 1, 256, 0, 0, 0},
-                                           {0, 0, 0, 0, 0, 1, 256, 0},
-                                           {0, 0, 0, 0, 0, 0, 0, 0},
-                                           {0, 0, 0, 0, 0, 0, 0, 0}};
-    for (int y = 0; y < 5; ++y) {
-        for (int x = 0; x < 8; ++x) {
-            EXPECT_EQ(c[y * 8 + x], expected[y][x]) << x << ", " << y;
-        }
-    }
+    const std::vector<unsigned short> expected = {0, 1, 256, 0, 0,   0, 0,   0, //
+                                                  0, 0, 0,   1, 256, 0, 0,   0, //
+                                                  0, 0, 0,   0, 0,   1, 256, 0, //
+                                                  0, 0, 0,   0, 0,   0, 0,   0};
+    EXPECT_EQ(cells(*b), expected);
 }
 
 } // namespace

@@ -7,12 +7,16 @@
 #include "vector/vector.h"
 #include "vorn_test.h"
 
+#include <algorithm>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 inline _VORNPOINT pt(int x, int y) {
     return _VORNPOINT{x, y};
 }
+
+const _VORNRGBAQUAD kClear = rgba(0, 0, 0, 0);
 
 /// Contours one after another, as the polygon members take them.
 struct Polygon {
@@ -32,48 +36,68 @@ struct Polygon {
     int contours() const { return static_cast<int>(sizes.size()); }
 };
 
+// The public fills and their plain twins on a Polygon.
 inline int fill(VornBuffer& b, const Polygon& p, _VORNRGBAQUAD c, int mode = 0) {
     return b.fillPolygon(p.points.data(), p.sizes.data(), p.contours(), c.red, c.green, c.blue,
                          c.alpha, mode);
 }
-
 inline int fillReference(VornBuffer& b, const Polygon& p, _VORNRGBAQUAD c, int mode = 0) {
     return vorn::detail::fillPolygonReference(b, p.points.data(), p.sizes.data(), p.contours(), c,
                                               mode);
 }
-
 inline int fillBlend(VornBuffer& b, const Polygon& p, _VORNRGBAQUAD c) {
     return b.fillPolygonBlend(p.points.data(), p.sizes.data(), p.contours(), c.red, c.green, c.blue,
                               c.alpha);
 }
-
 inline int fillBlendReference(VornBuffer& b, const Polygon& p, _VORNRGBAQUAD c) {
     return vorn::detail::fillPolygonBlendReference(b, p.points.data(), p.sizes.data(), p.contours(),
                                                    c);
 }
-
-inline int fillBitmap(VornBuffer& b, const Polygon& p, const VornBuffer* texture,
-                      unsigned char opacity) {
-    return b.fillPolygonBitmap(p.points.data(), p.sizes.data(), p.contours(), texture, opacity);
+inline int fillBitmap(VornBuffer& b, const Polygon& p, const VornBuffer* t, unsigned char opacity) {
+    return b.fillPolygonBitmap(p.points.data(), p.sizes.data(), p.contours(), t, opacity);
 }
-
-inline int fillBitmapReference(VornBuffer& b, const Polygon& p, const VornBuffer* texture,
+inline int fillBitmapReference(VornBuffer& b, const Polygon& p, const VornBuffer* t,
                                unsigned char opacity) {
     return vorn::detail::fillPolygonBitmapReference(b, p.points.data(), p.sizes.data(),
-                                                    p.contours(), texture, opacity);
+                                                    p.contours(), t, opacity);
+}
+
+/// A picture as `picture` draws it, written as one string with the rows
+/// separated by '|'.
+inline std::string grid(const std::string& rows) {
+    std::string out = rows + "\n";
+    std::replace(out.begin(), out.end(), '|', '\n');
+    return out;
+}
+
+/// Expects pixel (x, y) of `b` to be expected(x, y), for every pixel.
+template <typename Expected>
+void expectPixels(const VornBuffer& b, Expected expected, const std::string& what = "") {
+    for (int y = 0; y < b.getHeight(); ++y) {
+        for (int x = 0; x < b.getWidth(); ++x) {
+            EXPECT_EQ(at(b, x, y), expected(x, y)) << what << " at " << x << ", " << y;
+        }
+    }
+}
+
+/// A buffer whose pixels all differ, with alpha spread over the range.
+inline BufferPtr patterned(int w, int h) {
+    BufferPtr b = makeBuffer(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            *b->getPixel(x, y) =
+                rgba(x * 20 + 3, y * 20 + 7, (x * y) & 255, (x * 37 + y * 11) & 255);
+        }
+    }
+    return b;
 }
 
 /// The protected members these tests call.
 struct VectorProtected : VornBuffer {
-    using Stroke = int (VornBuffer::*)(_VORNPOINT, _VORNPOINT, const _VORNRGBAQUAD&, int);
-    using StrokeWu = int (VornBuffer::*)(_VORNPOINT, _VORNPOINT, const _VORNRGBAQUAD&);
     using StrokeLoop = int (VornBuffer::*)(const _VORNPOINT*, int, _VORNRGBAQUAD, int);
     using FillLine = int (VornBuffer::*)(_VORNPOINT, _VORNPOINT, _VORNPOINT, int);
     using FillPoint = int (VornBuffer::*)(int, int, int);
 
-    static constexpr Stroke strokeLineFn = &VectorProtected::strokeLine;
-    static constexpr StrokeWu strokeWuLineFn = &VectorProtected::strokeWuLine;
-    static constexpr StrokeWu strokeDashedLineFn = &VectorProtected::strokeDashedLine;
     static constexpr StrokeLoop strokeLoopFn = &VectorProtected::strokeLoop;
     static constexpr FillLine fillLineFn = &VectorProtected::fillLine;
     static constexpr FillPoint fillPointFn = &VectorProtected::fillPoint;
