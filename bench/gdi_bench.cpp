@@ -3,43 +3,13 @@
 // program, so that ratios can be read from one run. The context is a memory
 // context holding a 32-bit DIB section of the same size.
 
-#include <vorn/gdi.h>
+#include "bench_support.h"
 
-#include <benchmark/benchmark.h>
-#include <cstdint>
-#include <cstring>
-#include <random>
-#include <vector>
+#include <vorn/gdi.h>
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-constexpr std::size_t kPixels = std::size_t{kWidth} * kHeight;
-constexpr std::size_t kBytes = kPixels * 4;
-
-struct Owned {
-    VornBuffer* buffer;
-    explicit Owned(VornBuffer* b) : buffer(b) {}
-    ~Owned() { VornBuffer::Destroy(buffer); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-};
-
-// Random colours; alpha 255 (opaque) or spread over 0..255.
-VornBuffer* source(bool opaque) {
-    VornBuffer* b = VornBuffer::Build(kWidth, kHeight, nullptr);
-    std::mt19937 rng(1);
-    _VORNRGBAQUAD* p = b->getPixels();
-    for (std::size_t i = 0; i < kPixels; ++i) {
-        std::uint32_t r = rng();
-        if (opaque) {
-            r |= 0xFF000000u;
-        }
-        std::memcpy(&p[i], &r, 4);
-    }
-    return b;
-}
+using namespace bench;
 
 // A memory context in MM_TEXT over a 32-bit DIB section of the buffer's size.
 struct Target {
@@ -68,65 +38,54 @@ struct Target {
     }
 };
 
-void setCounters(benchmark::State& state) {
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPixels));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBytes));
-}
-
 void BM_MemcpyReference(benchmark::State& state) {
-    std::vector<unsigned char> from(kBytes, 1);
-    std::vector<unsigned char> to(kBytes);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(from.data());
-        std::memcpy(to.data(), from.data(), kBytes);
-        benchmark::ClobberMemory();
-    }
-    setCounters(state);
+    timeMemcpy(state, kBytes);
+    setCounters(state, kPixels, kBytes);
 }
 BENCHMARK(BM_MemcpyReference);
 
 void BM_BitBlt(benchmark::State& state) {
-    Owned b(source(true));
+    Owned b = randomPixels(kWidth, kHeight, true);
     Target target;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(bitBlt(target.hdc, 0, 0, b.buffer));
+        benchmark::DoNotOptimize(bitBlt(target.hdc, 0, 0, b.get()));
     }
-    setCounters(state);
+    setCounters(state, kPixels, kBytes);
 }
 BENCHMARK(BM_BitBlt)->Unit(benchmark::kMillisecond);
 
 void BM_AlphaBlt(benchmark::State& state) {
-    Owned b(source(false));
+    Owned b = randomPixels(kWidth, kHeight);
     Target target;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(alphaBlt(target.hdc, 0, 0, b.buffer));
+        benchmark::DoNotOptimize(alphaBlt(target.hdc, 0, 0, b.get()));
     }
-    setCounters(state);
+    setCounters(state, kPixels, kBytes);
 }
 BENCHMARK(BM_AlphaBlt)->Unit(benchmark::kMillisecond);
 
 // A bitmap compatible with the context, 24-bit content (flattened).
 void BM_BufferToBitmapCompatible(benchmark::State& state) {
-    Owned b(source(false));
+    Owned b = randomPixels(kWidth, kHeight);
     Target target;
     for (auto _ : state) {
-        HBITMAP bitmap = bufferToBitmap(target.hdc, b.buffer, false);
+        HBITMAP bitmap = bufferToBitmap(target.hdc, b.get(), false);
         benchmark::DoNotOptimize(bitmap);
         DeleteObject(bitmap);
     }
-    setCounters(state);
+    setCounters(state, kPixels, kBytes);
 }
 BENCHMARK(BM_BufferToBitmapCompatible)->Unit(benchmark::kMillisecond);
 
 // A 32-bit DIB section, alpha kept.
 void BM_BufferToBitmapSection(benchmark::State& state) {
-    Owned b(source(false));
+    Owned b = randomPixels(kWidth, kHeight);
     for (auto _ : state) {
-        HBITMAP bitmap = bufferToBitmap(b.buffer);
+        HBITMAP bitmap = bufferToBitmap(b.get());
         benchmark::DoNotOptimize(bitmap);
         DeleteObject(bitmap);
     }
-    setCounters(state);
+    setCounters(state, kPixels, kBytes);
 }
 BENCHMARK(BM_BufferToBitmapSection)->Unit(benchmark::kMillisecond);
 

@@ -5,33 +5,20 @@
 // from one run. Both sides read or write the same file: the file's bytes
 // are part of the work.
 
+#include "bench_support.h"
 #include "io/io.h"
 #include "text/text_string.h"
 
-#include <vorn/vorn.h>
-
-#include <benchmark/benchmark.h>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <random>
 #include <stdexcept>
-#include <string>
 #include <turbojpeg.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-constexpr int kQuality = 50;
+using namespace bench;
 
-std::string benchPath(const char* name) {
-    const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return std::string(folder) + "/vorn_bench_" + std::to_string(getpid()) + "_" + name;
-}
+constexpr int kQuality = 50;
 
 // A photograph-like picture: smooth shading, a few sharp edges and a little
 // noise, so that the coder sees both flat and busy blocks.
@@ -57,22 +44,14 @@ std::vector<unsigned char> picture() {
     return p;
 }
 
-struct Owned {
-    VornBuffer* buffer;
-    explicit Owned(VornBuffer* b) : buffer(b) {}
-    ~Owned() { VornBuffer::Destroy(buffer); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-};
-
 // The picture in a buffer and as a JPEG file written by TurboJPEG.
 struct Fixture {
-    Owned buffer{VornBuffer::Build(kWidth, kHeight, nullptr)};
-    std::string jpegPath = benchPath("in.jpg");
+    Owned buffer = build(kWidth, kHeight);
+    TempFile file{"in.jpg"};
 
     Fixture() {
         const std::vector<unsigned char> pixels = picture();
-        std::memcpy(buffer.buffer->getPixels(), pixels.data(), pixels.size());
+        std::memcpy(buffer->getPixels(), pixels.data(), pixels.size());
         tjhandle tj = tjInitCompress();
         unsigned char* jpeg = nullptr;
         unsigned long size = 0;
@@ -80,13 +59,12 @@ struct Fixture {
                         kQuality, 0) != 0) {
             throw std::runtime_error("tjCompress2");
         }
-        std::FILE* f = std::fopen(jpegPath.c_str(), "wb");
+        std::FILE* f = std::fopen(file.path().c_str(), "wb");
         std::fwrite(jpeg, 1, size, f);
         std::fclose(f);
         tjFree(jpeg);
         tjDestroy(tj);
     }
-    ~Fixture() { std::remove(jpegPath.c_str()); }
 };
 
 Fixture& fixture() {
@@ -95,20 +73,7 @@ Fixture& fixture() {
 }
 
 void setCounters(benchmark::State& state) {
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kWidth * kHeight);
-}
-
-std::vector<unsigned char> readWhole(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    std::fseek(f, 0, SEEK_END);
-    const long size = std::ftell(f);
-    std::rewind(f);
-    std::vector<unsigned char> data(static_cast<std::size_t>(size));
-    if (std::fread(data.data(), 1, data.size(), f) != data.size()) {
-        throw std::runtime_error("fread");
-    }
-    std::fclose(f);
-    return data;
+    bench::setCounters(state, kPixels, kBytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -116,7 +81,7 @@ std::vector<unsigned char> readWhole(const std::string& path) {
 // ---------------------------------------------------------------------------
 
 void BM_ReadTurboJpeg(benchmark::State& state) {
-    const std::string path = fixture().jpegPath;
+    const std::string path = fixture().file.path();
     tjhandle tj = tjInitDecompress();
     for (auto _ : state) {
         const std::vector<unsigned char> jpeg = readWhole(path);
@@ -141,7 +106,7 @@ void BM_ReadTurboJpeg(benchmark::State& state) {
 BENCHMARK(BM_ReadTurboJpeg)->Unit(benchmark::kMillisecond);
 
 void BM_ReadLibraryImage(benchmark::State& state) {
-    const std::wstring path = textlib::utf8ToWide(fixture().jpegPath);
+    const std::wstring path = textlib::utf8ToWide(fixture().file.path());
     for (auto _ : state) {
         VornBuffer* b = vorn::detail::readLibraryImage(path.c_str());
         if (!b) {
@@ -155,7 +120,7 @@ void BM_ReadLibraryImage(benchmark::State& state) {
 BENCHMARK(BM_ReadLibraryImage)->Unit(benchmark::kMillisecond);
 
 void BM_ReadDispatch(benchmark::State& state) {
-    const std::string path = fixture().jpegPath;
+    const std::string path = fixture().file.path();
     for (auto _ : state) {
         VornBuffer* b = VornBuffer::Read(path.c_str());
         if (!b) {
@@ -173,8 +138,9 @@ BENCHMARK(BM_ReadDispatch)->Unit(benchmark::kMillisecond);
 // ---------------------------------------------------------------------------
 
 void BM_WriteTurboJpeg(benchmark::State& state) {
-    const VornBuffer& b = *fixture().buffer.buffer;
-    const std::string path = benchPath("out_tj.jpg");
+    const VornBuffer& b = *fixture().buffer;
+    const TempFile out("out-tj.jpg");
+    const std::string& path = out.path();
     tjhandle tj = tjInitCompress();
     for (auto _ : state) {
         unsigned char* jpeg = nullptr;
@@ -189,34 +155,33 @@ void BM_WriteTurboJpeg(benchmark::State& state) {
         tjFree(jpeg);
     }
     tjDestroy(tj);
-    std::remove(path.c_str());
     setCounters(state);
 }
 BENCHMARK(BM_WriteTurboJpeg)->Unit(benchmark::kMillisecond);
 
 void BM_WriteLibraryImage(benchmark::State& state) {
-    const VornBuffer& b = *fixture().buffer.buffer;
-    const std::string path = benchPath("out_bridge.jpg");
+    const VornBuffer& b = *fixture().buffer;
+    const TempFile out("out-bridge.jpg");
+    const std::string& path = out.path();
     const std::wstring wide = textlib::utf8ToWide(path);
     for (auto _ : state) {
         if (vorn::detail::writeLibraryImage(b, wide.c_str()) != 0) {
             state.SkipWithError("writeLibraryImage");
         }
     }
-    std::remove(path.c_str());
     setCounters(state);
 }
 BENCHMARK(BM_WriteLibraryImage)->Unit(benchmark::kMillisecond);
 
 void BM_WriteDispatch(benchmark::State& state) {
-    const VornBuffer& b = *fixture().buffer.buffer;
-    const std::string path = benchPath("out_write.jpg");
+    const VornBuffer& b = *fixture().buffer;
+    const TempFile out("out-write.jpg");
+    const std::string& path = out.path();
     for (auto _ : state) {
         if (b.write(path.c_str()) != 0) {
             state.SkipWithError("write");
         }
     }
-    std::remove(path.c_str());
     setCounters(state);
 }
 BENCHMARK(BM_WriteDispatch)->Unit(benchmark::kMillisecond);

@@ -2,20 +2,14 @@
 // writer beside a plain fread / fwrite of the same file bytes, and the PNG
 // reader and writer beside libpng called directly with the same
 // transformations and settings, all in this program so that ratios can be
-// read from one run. Files live in the temporary folder (page cache).
+// read from one run. Files live in the temporary folder (in memory where it
+// can be).
 
+#include "bench_support.h"
 #include "io/io.h"
 #include "text/text_string.h"
 
-#include <vorn/vorn.h>
-
-#include <benchmark/benchmark.h>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #if defined(VORN_HAVE_PNG)
 #include <csetjmp>
@@ -24,23 +18,13 @@
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-constexpr std::size_t kPixels = std::size_t{kWidth} * kHeight;
-
-struct Owned {
-    VornBuffer* buffer;
-    explicit Owned(VornBuffer* b) : buffer(b) {}
-    ~Owned() { VornBuffer::Destroy(buffer); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-};
+using namespace bench;
 
 // Smooth colour fields with a little grain and soft edges, so that
 // compressors see what a photograph gives them (neither noise nor flat
 // colour). With `alpha`, alpha varies smoothly too.
-VornBuffer* photoLike(bool alpha) {
-    VornBuffer* b = VornBuffer::Build(kWidth, kHeight, nullptr);
+Owned photoLike(bool alpha) {
+    Owned b = build(kWidth, kHeight);
     _VORNRGBAQUAD* p = b->getPixels();
     std::uint32_t grain = 12345;
     for (int y = 0; y < kHeight; ++y) {
@@ -64,48 +48,27 @@ VornBuffer* photoLike(bool alpha) {
     return b;
 }
 
-std::string tempPath(const char* name) {
-    return (std::filesystem::temp_directory_path() / name).string();
-}
-
 std::wstring wide(const std::string& path) {
     return textlib::utf8ToWide(path);
-}
-
-std::vector<unsigned char> slurp(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        return bytes;
-    }
-    std::fseek(f, 0, SEEK_END);
-    bytes.resize(static_cast<std::size_t>(std::ftell(f)));
-    std::fseek(f, 0, SEEK_SET);
-    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
-        bytes.clear();
-    }
-    std::fclose(f);
-    return bytes;
 }
 
 // Pixel bytes of a 24-bit file of this size: what the BMP figures count.
 constexpr std::size_t kBmpPixelBytes = kPixels * 3;
 
-void setCounters(benchmark::State& state, std::size_t bytes) {
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kPixels));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
-}
-
 // --- BMP ---------------------------------------------------------------------
 
+// A file of this run holding the photo-like frame, written once by `write`.
+struct PhotoFile {
+    TempFile file;
+    PhotoFile(const char* name, bool alpha, int (*write)(const VornBuffer&, const wchar_t*))
+        : file(name) {
+        write(*photoLike(alpha), wide(file.path()).c_str());
+    }
+};
+
 const std::string& bmpFile() {
-    static const std::string path = [] {
-        const std::string p = tempPath("vorn-bench-photo.bmp");
-        Owned b(photoLike(false));
-        vorn::detail::writeBMP(*b.buffer, wide(p).c_str());
-        return p;
-    }();
-    return path;
+    static const PhotoFile photo("photo.bmp", false, vorn::detail::writeBMP);
+    return photo.file.path();
 }
 
 void BM_BmpRead(benchmark::State& state) {
@@ -115,14 +78,14 @@ void BM_BmpRead(benchmark::State& state) {
         benchmark::DoNotOptimize(b);
         VornBuffer::Destroy(b);
     }
-    setCounters(state, kBmpPixelBytes);
+    setCounters(state, kPixels, kBmpPixelBytes);
 }
 BENCHMARK(BM_BmpRead)->Unit(benchmark::kMillisecond);
 
 // The same file's bytes read with one fread into a block of its size.
 void BM_BmpReadFreadReference(benchmark::State& state) {
     const std::string path = bmpFile();
-    const std::size_t size = slurp(path).size();
+    const std::size_t size = readWhole(path).size();
     for (auto _ : state) {
         std::vector<unsigned char> block(size);
         std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -130,42 +93,45 @@ void BM_BmpReadFreadReference(benchmark::State& state) {
         std::fclose(f);
         benchmark::DoNotOptimize(block.data());
     }
-    setCounters(state, kBmpPixelBytes);
+    setCounters(state, kPixels, kBmpPixelBytes);
 }
 BENCHMARK(BM_BmpReadFreadReference)->Unit(benchmark::kMillisecond);
 
 void BM_BmpWrite(benchmark::State& state) {
-    Owned b(photoLike(false));
-    const std::wstring path = wide(tempPath("vorn-bench-out.bmp"));
+    Owned b = photoLike(false);
+    const TempFile out("out.bmp");
+    const std::wstring path = wide(out.path());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vorn::detail::writeBMP(*b.buffer, path.c_str()));
+        benchmark::DoNotOptimize(vorn::detail::writeBMP(*b, path.c_str()));
     }
-    setCounters(state, kBmpPixelBytes);
+    setCounters(state, kPixels, kBmpPixelBytes);
 }
 BENCHMARK(BM_BmpWrite)->Unit(benchmark::kMillisecond);
 
 // The same file's bytes written with one fwrite.
 void BM_BmpWriteFwriteReference(benchmark::State& state) {
-    const std::vector<unsigned char> bytes = slurp(bmpFile());
-    const std::string path = tempPath("vorn-bench-out-ref.bmp");
+    const std::vector<unsigned char> bytes = readWhole(bmpFile());
+    const TempFile out("out-ref.bmp");
+    const std::string& path = out.path();
     for (auto _ : state) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         benchmark::DoNotOptimize(std::fwrite(bytes.data(), 1, bytes.size(), f));
         std::fclose(f);
     }
-    setCounters(state, kBmpPixelBytes);
+    setCounters(state, kPixels, kBmpPixelBytes);
 }
 BENCHMARK(BM_BmpWriteFwriteReference)->Unit(benchmark::kMillisecond);
 
 // The public entry point, which adds detection and the write through a
 // temporary name.
 void BM_BmpWritePublic(benchmark::State& state) {
-    Owned b(photoLike(false));
-    const std::string path = tempPath("vorn-bench-public.bmp");
+    Owned b = photoLike(false);
+    const TempFile out("public.bmp");
+    const std::string& path = out.path();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(b.buffer->write(path.c_str()));
+        benchmark::DoNotOptimize(b->write(path.c_str()));
     }
-    setCounters(state, kBmpPixelBytes);
+    setCounters(state, kPixels, kBmpPixelBytes);
 }
 BENCHMARK(BM_BmpWritePublic)->Unit(benchmark::kMillisecond);
 
@@ -176,13 +142,8 @@ BENCHMARK(BM_BmpWritePublic)->Unit(benchmark::kMillisecond);
 constexpr std::size_t kPngPixelBytes = kPixels * 4;
 
 const std::string& pngFile() {
-    static const std::string path = [] {
-        const std::string p = tempPath("vorn-bench-photo.png");
-        Owned b(photoLike(true));
-        vorn::detail::writePNG(*b.buffer, wide(p).c_str());
-        return p;
-    }();
-    return path;
+    static const PhotoFile photo("photo.png", true, vorn::detail::writePNG);
+    return photo.file.path();
 }
 
 void BM_PngRead(benchmark::State& state) {
@@ -192,7 +153,7 @@ void BM_PngRead(benchmark::State& state) {
         benchmark::DoNotOptimize(b);
         VornBuffer::Destroy(b);
     }
-    setCounters(state, kPngPixelBytes);
+    setCounters(state, kPixels, kPngPixelBytes);
 }
 BENCHMARK(BM_PngRead)->Unit(benchmark::kMillisecond);
 
@@ -231,28 +192,30 @@ void BM_PngReadLibpngReference(benchmark::State& state) {
         png_destroy_read_struct(&png, &info, nullptr);
         std::fclose(f);
     }
-    setCounters(state, kPngPixelBytes);
+    setCounters(state, kPixels, kPngPixelBytes);
 }
 BENCHMARK(BM_PngReadLibpngReference)->Unit(benchmark::kMillisecond);
 
 void BM_PngWrite(benchmark::State& state) {
-    Owned b(photoLike(true));
-    const std::wstring path = wide(tempPath("vorn-bench-out.png"));
+    Owned b = photoLike(true);
+    const TempFile out("out.png");
+    const std::wstring path = wide(out.path());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vorn::detail::writePNG(*b.buffer, path.c_str()));
+        benchmark::DoNotOptimize(vorn::detail::writePNG(*b, path.c_str()));
     }
-    setCounters(state, kPngPixelBytes);
+    setCounters(state, kPixels, kPngPixelBytes);
 }
 BENCHMARK(BM_PngWrite)->Unit(benchmark::kMillisecond);
 
 // libpng on its own writing the same pixels with the same settings: 8-bit
 // RGBA, pHYs, png_write_png with the blue-green-red transform.
 void BM_PngWriteLibpngReference(benchmark::State& state) {
-    Owned b(photoLike(true));
-    const std::string path = tempPath("vorn-bench-out-ref.png");
+    Owned b = photoLike(true);
+    const TempFile out("out-ref.png");
+    const std::string& path = out.path();
     std::vector<png_bytep> rows(kHeight);
     for (int y = 0; y < kHeight; ++y) {
-        rows[y] = reinterpret_cast<png_bytep>(b.buffer->getPixels() + std::size_t{kWidth} * y);
+        rows[y] = reinterpret_cast<png_bytep>(b->getPixels() + std::size_t{kWidth} * y);
     }
     for (auto _ : state) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -271,7 +234,7 @@ void BM_PngWriteLibpngReference(benchmark::State& state) {
         png_destroy_write_struct(&png, &info);
         std::fclose(f);
     }
-    setCounters(state, kPngPixelBytes);
+    setCounters(state, kPixels, kPngPixelBytes);
 }
 BENCHMARK(BM_PngWriteLibpngReference)->Unit(benchmark::kMillisecond);
 

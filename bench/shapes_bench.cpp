@@ -5,28 +5,15 @@
 // whole buffer and the plain trace of the radius 100,000 circle. Arg 1 is
 // the library's rasteriser, Arg 0 its plain twin.
 
+#include "bench_support.h"
 #include "shapes/shapes.h"
-
-#include <vorn/vorn.h>
-
-#include <benchmark/benchmark.h>
-#include <cstdint>
-#include <cstring>
-#include <random>
-#include <vector>
 
 namespace {
 
-constexpr int kSize = 1024;
-constexpr std::size_t kBytes = std::size_t{kSize} * kSize * 4;
+using bench::Owned;
 
-struct Owned {
-    VornBuffer* buffer;
-    explicit Owned(VornBuffer* b) : buffer(b) {}
-    ~Owned() { VornBuffer::Destroy(buffer); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-};
+constexpr int kSize = 1024;
+constexpr std::size_t kSizeBytes = std::size_t{kSize} * kSize * 4;
 
 struct Circle {
     _VORNPOINT centre;
@@ -45,28 +32,28 @@ std::vector<Circle> thousandCircles() {
     return circles;
 }
 
-vorn::detail::Canvas canvasOf(VornBuffer* b) {
+vorn::detail::Canvas canvasOf(const Owned& b) {
     return vorn::detail::Canvas{b->getPixels(), b->getWidth(), b->getHeight()};
 }
 
 void drawCircles(benchmark::State& state, vorn::detail::EllipseMode mode) {
     const std::vector<Circle> circles = thousandCircles();
-    Owned b(VornBuffer::Build(kSize, kSize, nullptr));
+    Owned b = bench::build(kSize, kSize);
     const bool fast = state.range(0) != 0;
     const _VORNRGBAQUAD ink{30, 20, 10, 255};
     for (auto _ : state) {
         for (const Circle& c : circles) {
             if (fast) {
                 if (mode == vorn::detail::EllipseMode::Fill) {
-                    b.buffer->fillCircle(c.centre, c.radius, 10, 20, 30, 255);
+                    b->fillCircle(c.centre, c.radius, 10, 20, 30, 255);
                 } else {
-                    b.buffer->drawCircle(c.centre, c.radius, 10, 20, 30, 255);
+                    b->drawCircle(c.centre, c.radius, 10, 20, 30, 255);
                 }
             } else {
                 _VORNPOINT p1;
                 _VORNPOINT p2;
                 vorn::detail::circleBox(c.centre, c.radius, p1, p2);
-                vorn::detail::rasteriseEllipseReference(canvasOf(b.buffer), p1, p2, mode, ink);
+                vorn::detail::rasteriseEllipseReference(canvasOf(b), p1, p2, mode, ink);
             }
         }
         benchmark::ClobberMemory();
@@ -85,36 +72,31 @@ void BM_ThousandCirclesFilled(benchmark::State& state) {
 BENCHMARK(BM_ThousandCirclesFilled)->Arg(1)->Arg(0)->ArgName("fast");
 
 void BM_MemsetWholeBuffer(benchmark::State& state) {
-    std::vector<unsigned char> block(kBytes);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(block.data());
-        std::memset(block.data(), static_cast<int>(state.iterations() & 0x7F), kBytes);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBytes));
+    bench::timeMemset(state, kSizeBytes);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSizeBytes));
 }
 BENCHMARK(BM_MemsetWholeBuffer);
 
 // One filled circle of the given radius centred on the buffer.
 void BM_FilledCircleCentred(benchmark::State& state) {
-    Owned b(VornBuffer::Build(kSize, kSize, nullptr));
+    Owned b = bench::build(kSize, kSize);
     const double radius = static_cast<double>(state.range(0));
     const bool fast = state.range(1) != 0;
     const _VORNPOINT centre{kSize / 2, kSize / 2};
     const _VORNRGBAQUAD ink{30, 20, 10, 255};
     for (auto _ : state) {
         if (fast) {
-            b.buffer->fillCircle(centre, radius, 10, 20, 30, 255);
+            b->fillCircle(centre, radius, 10, 20, 30, 255);
         } else {
             _VORNPOINT p1;
             _VORNPOINT p2;
             vorn::detail::circleBox(centre, radius, p1, p2);
-            vorn::detail::rasteriseEllipseReference(canvasOf(b.buffer), p1, p2,
+            vorn::detail::rasteriseEllipseReference(canvasOf(b), p1, p2,
                                                     vorn::detail::EllipseMode::Fill, ink);
         }
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBytes));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSizeBytes));
 }
 BENCHMARK(BM_FilledCircleCentred)
     ->ArgNames({"radius", "fast"})
@@ -127,11 +109,11 @@ BENCHMARK(BM_FilledCircleCentred)
 // falls inside) and one whose curve crosses it where the two regions of
 // the trace meet.
 void BM_OutlinedCircleTenMillion(benchmark::State& state) {
-    Owned b(VornBuffer::Build(kSize, kSize, nullptr));
+    Owned b = bench::build(kSize, kSize);
     const int offset = state.range(0) == 0 ? 0 : 7071068;
     const _VORNPOINT centre{kSize / 2 - offset, kSize / 2 - offset};
     for (auto _ : state) {
-        b.buffer->drawCircle(centre, 1e7, 10, 20, 30, 255);
+        b->drawCircle(centre, 1e7, 10, 20, 30, 255);
         benchmark::ClobberMemory();
     }
 }

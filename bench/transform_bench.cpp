@@ -2,35 +2,20 @@
 // beside memcpy of the source's bytes in the same program. Arg "fast" 0
 // runs the plain per-pixel members, 1 the fastest variant this CPU runs.
 
-#include "core/core.h"
+#include "bench_support.h"
 
-#include <vorn/vorn.h>
-
-#include <benchmark/benchmark.h>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
-#include <random>
-#include <vector>
 
 namespace {
 
-struct Owned {
-    VornBuffer* buffer;
-    explicit Owned(VornBuffer* b) : buffer(b) {}
-    Owned(Owned&& other) noexcept : buffer(other.buffer) { other.buffer = nullptr; }
-    ~Owned() { VornBuffer::Destroy(buffer); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    Owned& operator=(Owned&&) = delete;
-};
+using namespace bench;
 
 // A photograph-like opaque image: smooth gradients with a little noise.
 // With `alpha`, the alpha channel varies over the image as well.
 Owned photo(int w, int h, bool alpha) {
-    Owned b(VornBuffer::Build(w, h, nullptr));
+    Owned b = build(w, h);
     std::mt19937 rng(7);
-    _VORNRGBAQUAD* p = b.buffer->getPixels();
+    _VORNRGBAQUAD* p = b->getPixels();
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x, ++p) {
             const unsigned noise = rng() & 15;
@@ -43,48 +28,26 @@ Owned photo(int w, int h, bool alpha) {
     return b;
 }
 
-class Level {
-public:
-    explicit Level(const benchmark::State& state) : saved_(vorn::detail::kernelLevel()) {
-        if (state.range(0) == 0) {
-            vorn::detail::setKernelLevel(vorn::detail::KernelLevel::Reference);
-        }
-    }
-    ~Level() { vorn::detail::setKernelLevel(saved_); }
-    Level(const Level&) = delete;
-    Level& operator=(const Level&) = delete;
-
-private:
-    vorn::detail::KernelLevel saved_;
-};
-
-void counters(benchmark::State& state, std::int64_t sourcePixels) {
-    state.SetItemsProcessed(state.iterations() * sourcePixels);
-    state.SetBytesProcessed(state.iterations() * sourcePixels * 4);
-}
-
 void BM_MemcpyOfTheSource(benchmark::State& state) {
-    const std::size_t bytes = std::size_t{1920} * 1080 * 4;
-    std::vector<unsigned char> from(bytes, 1);
-    std::vector<unsigned char> to(bytes);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(from.data());
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::ClobberMemory();
-    }
-    counters(state, 1920 * 1080);
+    timeMemcpy(state, kBytes);
+    setCounters(state, kPixels, kBytes);
 }
 BENCHMARK(BM_MemcpyOfTheSource);
 
+// Resampling counts the source's pixels and bytes.
+void counters(benchmark::State& state, std::size_t sourcePixels) {
+    setCounters(state, sourcePixels, sourcePixels * 4);
+}
+
 void resizeTo(benchmark::State& state, int dw, int dh, bool alpha) {
-    Level level(state);
+    const KernelChoice kernels(state);
     Owned src = photo(1920, 1080, alpha);
-    Owned dst(VornBuffer::Build(dw, dh, nullptr));
+    Owned dst = build(dw, dh);
     for (auto _ : state) {
-        src.buffer->resize(dst.buffer);
+        src->resize(dst.get());
         benchmark::ClobberMemory();
     }
-    counters(state, 1920 * 1080);
+    counters(state, kPixels);
 }
 
 void BM_ResizeBlock960x540(benchmark::State& state) {
@@ -134,10 +97,10 @@ BENCHMARK(BM_ResizeBilinear3840x2160Alpha)
     ->Unit(benchmark::kMillisecond);
 
 void BM_Rotate1024By30(benchmark::State& state) {
-    Level level(state);
+    const KernelChoice kernels(state);
     Owned src = photo(1024, 1024, false);
     for (auto _ : state) {
-        VornBuffer* r = src.buffer->rotateBuffer(30);
+        VornBuffer* r = src->rotateBuffer(30);
         benchmark::DoNotOptimize(r);
         VornBuffer::Destroy(r);
     }
@@ -161,7 +124,7 @@ BENCHMARK(BM_BuildRotationResult)->Unit(benchmark::kMillisecond);
 // to 12 pixels.
 void BM_Warp1024Mesh9x9(benchmark::State& state) {
     Owned src = photo(1024, 1024, false);
-    Owned dst(VornBuffer::Build(1024, 1024, nullptr));
+    Owned dst = build(1024, 1024);
     std::vector<_VORNPOINT> grid;
     std::mt19937 rng(3);
     for (int j = 0; j < 9; ++j) {
@@ -175,7 +138,7 @@ void BM_Warp1024Mesh9x9(benchmark::State& state) {
         }
     }
     for (auto _ : state) {
-        src.buffer->warp(dst.buffer, grid.data(), 9, 9);
+        src->warp(dst.get(), grid.data(), 9, 9);
         benchmark::ClobberMemory();
     }
     counters(state, 1024 * 1024);

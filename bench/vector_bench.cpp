@@ -4,27 +4,21 @@
 // workloads. The plain scan converter (fillPolygonReference) runs beside
 // the fills for comparison, and a far vertex beside a near one.
 
+#include "bench_support.h"
 #include "vector/vector.h"
 
-#include <vorn/vorn.h>
-
-#include <benchmark/benchmark.h>
 #include <cmath>
-#include <cstdint>
-#include <random>
-#include <vector>
 
 namespace {
 
-struct Owned {
-    VornBuffer* buffer;
-    Owned(int w, int h) : buffer(VornBuffer::Build(w, h, nullptr)) {
-        buffer->fill(255, 255, 255, 255);
-    }
-    ~Owned() { VornBuffer::Destroy(buffer); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-};
+using bench::Owned;
+
+/// A width x height buffer of opaque white.
+Owned white(int w, int h) {
+    Owned b = bench::build(w, h);
+    b->fill(255, 255, 255, 255);
+    return b;
+}
 
 std::vector<_VORNPOINT> randomPoints(std::size_t n, int w, int h, unsigned seed) {
     std::mt19937 rng(seed);
@@ -47,7 +41,7 @@ constexpr int kLines = 10000;
 enum LineKind { Aliased, AntiAliased, Dashed };
 
 void lines(benchmark::State& state, LineKind kind) {
-    Owned b(1024, 1024);
+    Owned b = white(1024, 1024);
     const std::vector<_VORNPOINT> ends = randomPoints(2 * kLines, 1024, 1024, 1);
     for (auto _ : state) {
         for (int i = 0; i < kLines; ++i) {
@@ -55,13 +49,13 @@ void lines(benchmark::State& state, LineKind kind) {
             const _VORNPOINT& q = ends[2 * i + 1];
             switch (kind) {
             case Aliased:
-                b.buffer->drawSolidLine(p, q, 20, 40, 200, 255);
+                b->drawSolidLine(p, q, 20, 40, 200, 255);
                 break;
             case AntiAliased:
-                b.buffer->drawSolidLine(p, q, 20, 40, 200, 255, 1);
+                b->drawSolidLine(p, q, 20, 40, 200, 255, 1);
                 break;
             case Dashed:
-                b.buffer->drawDashedLine(p, q, 20, 40, 200, 255);
+                b->drawDashedLine(p, q, 20, 40, 200, 255);
                 break;
             }
         }
@@ -91,11 +85,11 @@ enum FillKind { Solid, Blend, Texture, Plain };
 
 struct Filler {
     FillKind kind;
-    Owned texture{64, 64};
+    Owned texture = bench::build(64, 64);
 
     explicit Filler(FillKind k) : kind(k) {
         std::mt19937 rng(3);
-        _VORNRGBAQUAD* t = texture.buffer->getPixels();
+        _VORNRGBAQUAD* t = texture->getPixels();
         for (int i = 0; i < 64 * 64; ++i) {
             const std::uint32_t v = rng() | 0xFF000000u;
             t[i] = vorn::detail::fromWord(v);
@@ -111,7 +105,7 @@ struct Filler {
             b.fillPolygonBlend(points, sizes, contours, 200, 30, 60, 128);
             return;
         case Texture:
-            b.fillPolygonBitmap(points, sizes, contours, texture.buffer, 255);
+            b.fillPolygonBitmap(points, sizes, contours, texture.get(), 255);
             return;
         case Plain:
             vorn::detail::fillPolygonReference(b, points, sizes, contours,
@@ -123,14 +117,14 @@ struct Filler {
 
 // 1,000 random triangles in 1024 x 1024, one call each.
 void triangles(benchmark::State& state, FillKind kind) {
-    Owned b(1024, 1024);
+    Owned b = white(1024, 1024);
     const Filler fill(kind);
     const std::vector<_VORNPOINT> points = randomPoints(3000, 1024, 1024, 2);
     const int sizes[] = {3};
-    fill(*b.buffer, points.data(), sizes, 1); // the work areas' first allocation
+    fill(*b, points.data(), sizes, 1); // the work areas' first allocation
     for (auto _ : state) {
         for (int i = 0; i < 1000; ++i) {
-            fill(*b.buffer, points.data() + 3 * i, sizes, 1);
+            fill(*b, points.data() + 3 * i, sizes, 1);
         }
         benchmark::ClobberMemory();
     }
@@ -164,14 +158,14 @@ std::vector<_VORNPOINT> star(int size) {
 }
 
 void stars(benchmark::State& state, FillKind kind) {
-    Owned b(1024, 1024);
+    Owned b = white(1024, 1024);
     const Filler fill(kind);
     const std::vector<_VORNPOINT> points = star(1024);
     const int sizes[] = {5};
-    fill(*b.buffer, points.data(), sizes, 1);
+    fill(*b, points.data(), sizes, 1);
     for (auto _ : state) {
         for (int i = 0; i < 100; ++i) {
-            fill(*b.buffer, points.data(), sizes, 1);
+            fill(*b, points.data(), sizes, 1);
         }
         benchmark::ClobberMemory();
     }
@@ -199,13 +193,13 @@ BENCHMARK(BM_Star100_PlainFill)->Unit(benchmark::kMillisecond);
 // cost follows the triangle, not the buffer.
 void BM_SmallTriangle1000(benchmark::State& state) {
     const int size = static_cast<int>(state.range(0));
-    Owned b(size, size);
+    Owned b = white(size, size);
     const _VORNPOINT points[] = {{100, 100}, {163, 120}, {120, 163}};
     const int sizes[] = {3};
-    b.buffer->fillPolygon(points, sizes, 1, 200, 30, 60, 255, 0);
+    b->fillPolygon(points, sizes, 1, 200, 30, 60, 255, 0);
     for (auto _ : state) {
         for (int i = 0; i < 1000; ++i) {
-            b.buffer->fillPolygon(points, sizes, 1, 200, 30, 60, 255, 0);
+            b->fillPolygon(points, sizes, 1, 200, 30, 60, 255, 0);
         }
         benchmark::ClobberMemory();
     }
@@ -217,12 +211,12 @@ BENCHMARK(BM_SmallTriangle1000)->Arg(256)->Arg(4096)->Unit(benchmark::kMilliseco
 // triangle clipped to the buffer (within the buffer its two long edges stay
 // on rows 100 and 900).
 void fillRepeatedly(benchmark::State& state, const std::vector<_VORNPOINT>& points) {
-    Owned b(1024, 1024);
+    Owned b = white(1024, 1024);
     const int sizes[] = {static_cast<int>(points.size())};
-    b.buffer->fillPolygon(points.data(), sizes, 1, 200, 30, 60, 255, 0);
+    b->fillPolygon(points.data(), sizes, 1, 200, 30, 60, 255, 0);
     for (auto _ : state) {
         for (int i = 0; i < 1000; ++i) {
-            b.buffer->fillPolygon(points.data(), sizes, 1, 200, 30, 60, 255, 0);
+            b->fillPolygon(points.data(), sizes, 1, 200, 30, 60, 255, 0);
         }
         benchmark::ClobberMemory();
     }

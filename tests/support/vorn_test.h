@@ -93,6 +93,15 @@ inline BufferPtr makeFilled(int width, int height, _VORNRGBAQUAD colour) {
     return b;
 }
 
+/// A buffer of random pixels, alpha included.
+inline BufferPtr makeRandom(Rng& rng, int width, int height) {
+    BufferPtr b = makeBuffer(width, height);
+    for (int i = 0; i < width * height; ++i) {
+        b->getPixels()[i] = rng.pixel();
+    }
+    return b;
+}
+
 inline _VORNRGBAQUAD at(const VornBuffer& b, int x, int y) {
     return *b.getPixel(x, y);
 }
