@@ -26,6 +26,50 @@ TEST(PixelBlend, WorkedExamples) {
     }
 }
 
+// The blend as its rules read, in wide signed arithmetic with divisions
+// where the library shifts, over every (source alpha, extra opacity,
+// destination alpha) with two colour pairs each: the extremes of the range
+// and a seeded random one.
+_VORNRGBAQUAD blendByRule(_VORNRGBAQUAD d, _VORNRGBAQUAD s, long extra) {
+    const long a = extra == 255 ? s.alpha : s.alpha * extra / 256;
+    if (a == 0) {
+        return d;
+    }
+    if (a == 255) {
+        return s;
+    }
+    const long t = (256 - a) * d.alpha / 256 + 1 + a;
+    const long na = d.alpha == 255 ? 255 : (t < 256 ? t : 255);
+    const long w = d.alpha == 255 ? a + 1 : a * 256 / na;
+    auto mix = [w](long sc, long dc) { return (sc * w + dc * (256 - w)) / 256; };
+    return rgba(mix(s.red, d.red), mix(s.green, d.green), mix(s.blue, d.blue), na);
+}
+
+TEST(PixelBlend, FollowsItsRulesOverTheWholeRange) {
+    Rng rng(1);
+    long mismatches = 0;
+    for (int sa = 0; sa < 256; ++sa) {
+        for (int extra = 0; extra < 256; ++extra) {
+            for (int da = 0; da < 256; ++da) {
+                for (int k = 0; k < 2; ++k) {
+                    _VORNRGBAQUAD s =
+                        k ? rng.pixel() : ((sa ^ da) & 1 ? rgba(255, 0, 255) : rgba(0, 255, 0));
+                    _VORNRGBAQUAD d =
+                        k ? rng.pixel() : ((sa ^ da) & 1 ? rgba(0, 255, 0) : rgba(255, 0, 255));
+                    s.alpha = static_cast<unsigned char>(sa);
+                    d.alpha = static_cast<unsigned char>(da);
+                    _VORNRGBAQUAD got = d;
+                    vorn::detail::blendPixel(got, s, static_cast<unsigned>(extra));
+                    if (got != blendByRule(d, s, extra) && ++mismatches < 5) {
+                        ADD_FAILURE() << "sa " << sa << " extra " << extra << " da " << da;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 TEST(PixelWrites, SetOverwritesSetBlendBlendsOutsideNothing) {
     BufferPtr b = makeFilled(3, 2, rgba(30, 20, 10, 255));
     for (auto [x, y] : {std::pair{-1, 0}, {3, 0}, {0, 2}, {0, -1}, {INT_MIN, INT_MAX}}) {
