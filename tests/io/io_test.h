@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 using Bytes = std::vector<unsigned char>;
 
@@ -92,6 +93,46 @@ inline void putLE(Bytes& b, std::size_t at, std::uint32_t v, int n = 4) {
 }
 inline std::uint32_t getLE(const Bytes& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+}
+
+/// A PNG file: the header chunk for the given fields, `chunks` (type and
+/// data) and IEND, each with its length and CRC.
+inline Bytes pngFile(std::uint32_t width, std::uint32_t height, int depth, int colourType,
+                     std::vector<std::pair<std::string, Bytes>> chunks) {
+    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto put32 = [&file](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            file.push_back(static_cast<unsigned char>(v >> shift));
+        }
+    };
+    Bytes ihdr = {0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  static_cast<unsigned char>(depth),
+                  static_cast<unsigned char>(colourType),
+                  0,
+                  0,
+                  0};
+    for (int i = 0; i < 4; ++i) {
+        ihdr[i] = static_cast<unsigned char>(width >> (24 - 8 * i));
+        ihdr[4 + i] = static_cast<unsigned char>(height >> (24 - 8 * i));
+    }
+    chunks.insert(chunks.begin(), {"IHDR", ihdr});
+    chunks.push_back({"IEND", {}});
+    for (const auto& [type, data] : chunks) {
+        put32(static_cast<std::uint32_t>(data.size()));
+        const std::size_t start = file.size();
+        file.insert(file.end(), type.begin(), type.end());
+        file.insert(file.end(), data.begin(), data.end());
+        put32(static_cast<std::uint32_t>(
+            crc32(0, &file[start], static_cast<uInt>(file.size() - start))));
+    }
+    return file;
 }
 
 /// The fields of a BMP file to build. The colour table holds `palette`;

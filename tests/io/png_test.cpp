@@ -4,48 +4,9 @@
 #include "io/io.h"
 #include "io_test.h"
 
-#include <zlib.h>
-
 #if defined(VORN_HAVE_PNG)
 
 namespace {
-
-void putBE(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
-    }
-}
-
-using Chunks = std::vector<std::pair<std::string, Bytes>>;
-
-/// A PNG file: the header chunk for the given fields, `chunks` and IEND.
-Bytes pngFile(std::uint32_t width, std::uint32_t height, int depth, int colourType, Chunks chunks) {
-    Bytes ihdr(13, 0);
-    putBE(ihdr, 0, width);
-    putBE(ihdr, 4, height);
-    ihdr[8] = static_cast<unsigned char>(depth);
-    ihdr[9] = static_cast<unsigned char>(colourType);
-    chunks.insert(chunks.begin(), {"IHDR", ihdr});
-    chunks.push_back({"IEND", {}});
-    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    for (const auto& [type, data] : chunks) {
-        const std::size_t start = file.size();
-        file.resize(start + 12 + data.size());
-        putBE(file, start, static_cast<std::uint32_t>(data.size()));
-        std::copy(type.begin(), type.end(), file.begin() + start + 4);
-        std::copy(data.begin(), data.end(), file.begin() + start + 8);
-        putBE(file, start + 8 + data.size(),
-              static_cast<std::uint32_t>(
-                  crc32(0, &file[start + 4], static_cast<uInt>(4 + data.size()))));
-    }
-    return file;
-}
-
-/// A file whose image data is a few damaged bytes: enough to reach the
-/// size checks.
-Bytes pngClaiming(std::uint32_t width, std::uint32_t height, int depth, int colourType) {
-    return pngFile(width, height, depth, colourType, {{"IDAT", {0x78, 0x9C, 0x63, 0x00, 0x00}}});
-}
 
 /// The data of the first chunk of `type` in a PNG file; empty when there is
 /// none.
@@ -159,14 +120,8 @@ TEST_F(PngFiles, RefusedAndDamagedFilesGiveNull) {
     EXPECT_EQ(readBytes(Bytes{'h', 'e', 'l', 'l', 'o', '\n'}), nullptr);
     EXPECT_EQ(readBytes(Bytes{}), nullptr);
     EXPECT_EQ(read(dir.file("missing.png")), nullptr);
-    // Sizes Build refuses, and sizes a file of a few dozen bytes cannot
-    // hold even at deflate's best.
-    EXPECT_EQ(readBytes(pngClaiming(30000, 30000, 8, 6)), nullptr);
-    EXPECT_EQ(readBytes(pngClaiming(536870912, 1, 8, 6)), nullptr);
-    EXPECT_EQ(readBytes(pngClaiming(20000, 20000, 1, 0)), nullptr);
-    EXPECT_EQ(readBytes(pngClaiming(400000, 1, 8, 6)), nullptr);
-    // A size the file can hold reaches the image data, which is damaged.
-    EXPECT_EQ(readBytes(pngClaiming(4, 4, 8, 6)), nullptr);
+    // The image data of a 4 x 4 image is damaged.
+    EXPECT_EQ(readBytes(pngFile(4, 4, 8, 6, {{"IDAT", {0x78, 0x9C, 0x63, 0x00, 0x00}}})), nullptr);
     // A good file cut short.
     const Bytes good = write(*makeFilled(40, 40, rgba(1, 2, 3, 4)));
     for (std::size_t keep : {std::size_t{8}, std::size_t{33}, good.size() / 2, good.size() - 13}) {
