@@ -120,7 +120,7 @@ TEST_F(BmpRead, RefusedFilesGiveNull) {
                  {2, 2, 24, 0, 1, 0, 15},             // short last row
                  {30000, 30000, 24, 0, 1, 0, 16},     // more than Build allows
                  {20000, 20000, 8, 1, 1, 0, 2},       // far more than the file holds
-                 {2, 2, 8, 0, 1, 0xFFFFFFFFu, 1024}}; // colour count of 2^32 - 1
+                 {2, 2, 8, 0, 1, 0xFFFFFFFFu, 16}}; // colour count of 2^32 - 1
     for (const auto& c : cases) {
         BmpFields f;
         f.width = c.width;
@@ -129,6 +129,7 @@ TEST_F(BmpRead, RefusedFilesGiveNull) {
         f.compression = static_cast<std::uint32_t>(c.compression);
         f.planes = c.planes;
         f.coloursUsed = c.colours;
+        f.palette.assign(c.bits <= 8 ? std::size_t{1} << c.bits : 0, rgba(1, 2, 3));
         // Run-length data is the end-of-bitmap code alone.
         f.data = c.compression ? Bytes{0, 1} : Bytes(c.dataBytes, 0x40);
         EXPECT_EQ(read(f), nullptr) << &c - cases;
