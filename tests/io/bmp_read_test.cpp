@@ -109,17 +109,17 @@ TEST_F(BmpRead, RefusedFilesGiveNull) {
         int width, height, bits, compression, planes;
         std::uint32_t colours;
         std::size_t dataBytes;
-    } cases[] = {{2, -2, 24, 0, 1, 0, 16},            // top-down rows
-                 {0, 2, 24, 0, 1, 0, 16},             // zero width
-                 {2, 2, 16, 0, 1, 0, 16},             // 16 bits
-                 {2, 2, 2, 0, 1, 0, 16},              // 2 bits
-                 {2, 2, 24, 3, 1, 0, 16},             // bit fields
-                 {2, 2, 24, 0, 2, 0, 16},             // two planes
-                 {2, 2, 4, 1, 1, 0, 16},              // 8-bit run-length at 4 bits
-                 {2, 2, 8, 2, 1, 0, 16},              // 4-bit run-length at 8 bits
-                 {2, 2, 24, 0, 1, 0, 15},             // short last row
-                 {30000, 30000, 24, 0, 1, 0, 16},     // more than Build allows
-                 {20000, 20000, 8, 1, 1, 0, 2},       // far more than the file holds
+    } cases[] = {{2, -2, 24, 0, 1, 0, 16},          // top-down rows
+                 {0, 2, 24, 0, 1, 0, 16},           // zero width
+                 {2, 2, 16, 0, 1, 0, 16},           // 16 bits
+                 {2, 2, 2, 0, 1, 0, 16},            // 2 bits
+                 {2, 2, 24, 3, 1, 0, 16},           // bit fields
+                 {2, 2, 24, 0, 2, 0, 16},           // two planes
+                 {2, 2, 4, 1, 1, 0, 16},            // 8-bit run-length at 4 bits
+                 {2, 2, 8, 2, 1, 0, 16},            // 4-bit run-length at 8 bits
+                 {2, 2, 24, 0, 1, 0, 15},           // short last row
+                 {30000, 30000, 24, 0, 1, 0, 16},   // more than Build allows
+                 {20000, 20000, 8, 1, 1, 0, 2},     // far more than the file holds
                  {2, 2, 8, 0, 1, 0xFFFFFFFFu, 16}}; // colour count of 2^32 - 1
     for (const auto& c : cases) {
         BmpFields f;

@@ -53,7 +53,6 @@ public:
                   static_cast<std::streamsize>(bytes.size()));
         return file(name);
     }
-    const std::filesystem::path& path() const { return path_; }
 
     /// Names of the entries in the folder, sorted.
     std::vector<std::string> entries() const {
@@ -105,23 +104,13 @@ inline Bytes pngFile(std::uint32_t width, std::uint32_t height, int depth, int c
             file.push_back(static_cast<unsigned char>(v >> shift));
         }
     };
-    Bytes ihdr = {0,
-                  0,
-                  0,
-                  0,
-                  0,
-                  0,
-                  0,
-                  0,
-                  static_cast<unsigned char>(depth),
-                  static_cast<unsigned char>(colourType),
-                  0,
-                  0,
-                  0};
+    Bytes ihdr(13, 0);
     for (int i = 0; i < 4; ++i) {
         ihdr[i] = static_cast<unsigned char>(width >> (24 - 8 * i));
         ihdr[4 + i] = static_cast<unsigned char>(height >> (24 - 8 * i));
     }
+    ihdr[8] = static_cast<unsigned char>(depth);
+    ihdr[9] = static_cast<unsigned char>(colourType);
     chunks.insert(chunks.begin(), {"IHDR", ihdr});
     chunks.push_back({"IEND", {}});
     for (const auto& [type, data] : chunks) {
