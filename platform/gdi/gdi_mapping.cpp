@@ -91,7 +91,9 @@ BOOL setPoint(HDC hdc, POINT DcState::*field, int x, int y, LPPOINT previous) {
     });
 }
 
-BOOL getPoint(HDC hdc, POINT DcState::*field, LPPOINT out) {
+// Reads an origin or an extent of a valid context.
+template <typename T>
+BOOL getField(HDC hdc, T DcState::*field, T* out) {
     return withState(hdc, [&](DcState& s) {
         if (out == nullptr) {
             return false;
@@ -116,16 +118,6 @@ BOOL setExtent(HDC hdc, SIZE DcState::*field, int cx, int cy, LPSIZE previous) {
         if (s.mapMode == MM_ISOTROPIC) {
             fixIsotropic(s);
         }
-        return true;
-    });
-}
-
-BOOL getExtent(HDC hdc, SIZE DcState::*field, LPSIZE out) {
-    return withState(hdc, [&](DcState& s) {
-        if (out == nullptr) {
-            return false;
-        }
-        *out = s.*field;
         return true;
     });
 }
@@ -199,7 +191,7 @@ BOOL SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT previous) {
 }
 
 BOOL GetWindowOrgEx(HDC hdc, LPPOINT out) {
-    return getPoint(hdc, &DcState::windowOrg, out);
+    return getField(hdc, &DcState::windowOrg, out);
 }
 
 BOOL SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT previous) {
@@ -207,7 +199,7 @@ BOOL SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT previous) {
 }
 
 BOOL GetViewportOrgEx(HDC hdc, LPPOINT out) {
-    return getPoint(hdc, &DcState::viewportOrg, out);
+    return getField(hdc, &DcState::viewportOrg, out);
 }
 
 BOOL SetWindowExtEx(HDC hdc, int cx, int cy, LPSIZE previous) {
@@ -215,7 +207,7 @@ BOOL SetWindowExtEx(HDC hdc, int cx, int cy, LPSIZE previous) {
 }
 
 BOOL GetWindowExtEx(HDC hdc, LPSIZE out) {
-    return getExtent(hdc, &DcState::windowExt, out);
+    return getField(hdc, &DcState::windowExt, out);
 }
 
 BOOL SetViewportExtEx(HDC hdc, int cx, int cy, LPSIZE previous) {
@@ -223,7 +215,7 @@ BOOL SetViewportExtEx(HDC hdc, int cx, int cy, LPSIZE previous) {
 }
 
 BOOL GetViewportExtEx(HDC hdc, LPSIZE out) {
-    return getExtent(hdc, &DcState::viewportExt, out);
+    return getField(hdc, &DcState::viewportExt, out);
 }
 
 BOOL LPtoDP(HDC hdc, LPPOINT points, int count) {

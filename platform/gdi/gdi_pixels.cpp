@@ -258,6 +258,23 @@ bool tooLong(const Span& s) {
     return s.length > INT32_MAX;
 }
 
+// The surface of a context and the device spans of a logical rectangle on
+// it; false for an invalid context, a context without a surface or spans
+// that are too long.
+bool deviceRect(Table& t, HDC hdc, int x, int y, int width, int height, Bitmap*& surface, Span& sx,
+                Span& sy) {
+    Dc* dc = findContext(t, hdc);
+    if (dc == nullptr) {
+        return false;
+    }
+    surface = surfaceOf(t, *dc);
+    if (surface == nullptr) {
+        return false;
+    }
+    deviceSpans(dc->state, x, y, width, height, sx, sy);
+    return !tooLong(sx) && !tooLong(sy);
+}
+
 // Logical sums such as x + width may leave the int range; those rectangles
 // are refused rather than wrapped.
 bool fitsInt(long long a, long long b) {
@@ -273,36 +290,20 @@ BOOL stretch(HDC hdcDst, int x, int y, int width, int height, HDC hdcSrc, int sr
     }
     Table& t = table();
     Lock lock(t.mutex);
-    Dc* dst = findContext(t, hdcDst);
-    if (dst == nullptr) {
-        return FALSE;
-    }
-    Bitmap* target = surfaceOf(t, *dst);
-    if (target == nullptr) {
-        return FALSE;
-    }
+    Bitmap* target = nullptr;
     Span dx;
     Span dy;
-    deviceSpans(dst->state, x, y, width, height, dx, dy);
-    if (tooLong(dx) || tooLong(dy)) {
+    if (!deviceRect(t, hdcDst, x, y, width, height, target, dx, dy)) {
         return FALSE;
     }
     if (!needsSource(rop)) {
         transfer(*target, dx, dy, nullptr, dx, dy, rop);
         return TRUE;
     }
-    Dc* src = findContext(t, hdcSrc);
-    if (src == nullptr) {
-        return FALSE;
-    }
-    const Bitmap* origin = surfaceOf(t, *src);
-    if (origin == nullptr) {
-        return FALSE;
-    }
+    Bitmap* origin = nullptr;
     Span sx;
     Span sy;
-    deviceSpans(src->state, srcX, srcY, srcWidth, srcHeight, sx, sy);
-    if (tooLong(sx) || tooLong(sy)) {
+    if (!deviceRect(t, hdcSrc, srcX, srcY, srcWidth, srcHeight, origin, sx, sy)) {
         return FALSE;
     }
     Source source;
@@ -454,27 +455,22 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int srcX, int sr
     }
     Table& t = table();
     Lock lock(t.mutex);
-    Dc* dc = findContext(t, hdc);
-    if (dc == nullptr) {
-        return 0;
-    }
-    Bitmap* target = surfaceOf(t, *dc);
-    if (target == nullptr) {
+    Bitmap* target = nullptr;
+    Span dx;
+    Span dy;
+    if (!deviceRect(t, hdc, x, y, width, height, target, dx, dy)) {
         return 0;
     }
     source.dib = static_cast<const unsigned char*>(bits);
     source.header = &h;
     source.width = h.biWidth;
     source.height = dibRows(h);
-    Span dx;
-    Span dy;
-    deviceSpans(dc->state, x, y, width, height, dx, dy);
     const Span sx = span(srcX, static_cast<long long>(srcX) + srcWidth);
     // The source rectangle's y counts from the bottom row of a bottom-up
     // image; turn it into image rows counted from the top.
     const long long top = h.biHeight < 0 ? srcY : source.height - srcY - srcHeight;
     const Span sy = span(top, top + srcHeight);
-    if (tooLong(dx) || tooLong(dy) || tooLong(sx) || tooLong(sy)) {
+    if (tooLong(sx) || tooLong(sy)) {
         return 0;
     }
     transfer(*target, dx, dy, &source, sx, sy, rop);

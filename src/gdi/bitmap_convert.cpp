@@ -30,10 +30,6 @@ MemoryContext::~MemoryContext() {
     DeleteDC(hdc_);
 }
 
-} // namespace vorn::detail
-
-namespace {
-
 BITMAPINFO dibHeader(int width, int height, int bitCount) {
     BITMAPINFO info;
     std::memset(&info, 0, sizeof info);
@@ -45,6 +41,10 @@ BITMAPINFO dibHeader(int width, int height, int bitCount) {
     info.bmiHeader.biCompression = BI_RGB;
     return info;
 }
+
+} // namespace vorn::detail
+
+namespace {
 
 // Reads a bitmap through a top-down DIB of 24 bits (opaque) or 32 bits
 // (fourth byte as alpha).
@@ -162,7 +162,7 @@ bool copyBufferToBitmap(HDC hdc, HBITMAP bitmap, const VornBuffer* buffer, bool 
     if (bitmap == nullptr) {
         return false;
     }
-    if (buffer == nullptr || buffer->getPixels() == nullptr) {
+    if (!hasPixels(buffer)) {
         return false;
     }
     const int width = buffer->getWidth();
@@ -191,7 +191,7 @@ bool copyBufferToBitmap(HDC hdc, HBITMAP bitmap, const VornBuffer* buffer, bool 
 }
 
 HBITMAP bufferToBitmap(HDC hdc, const VornBuffer* buffer, bool withAlpha) {
-    if (buffer == nullptr || buffer->getPixels() == nullptr) {
+    if (!hasPixels(buffer)) {
         return nullptr;
     }
     if (hdc == nullptr) {
@@ -204,7 +204,7 @@ HBITMAP bufferToBitmap(HDC hdc, const VornBuffer* buffer, bool withAlpha) {
 }
 
 HBITMAP bufferToBitmap(HDC hdc, int width, int height, const VornBuffer* buffer) {
-    if (buffer == nullptr || buffer->getPixels() == nullptr) {
+    if (!hasPixels(buffer)) {
         return nullptr;
     }
     VornBuffer* scratch = resampled(*buffer, width, height);
@@ -217,14 +217,14 @@ HBITMAP bufferToBitmap(HDC hdc, int width, int height, const VornBuffer* buffer)
 }
 
 HBITMAP bufferToBitmap(const VornBuffer* buffer) {
-    if (buffer == nullptr || buffer->getPixels() == nullptr) {
+    if (!hasPixels(buffer)) {
         return nullptr;
     }
     return makeSection(*buffer);
 }
 
 HBITMAP bufferToBitmap(int width, int height, const VornBuffer* buffer) {
-    if (buffer == nullptr || buffer->getPixels() == nullptr) {
+    if (!hasPixels(buffer)) {
         return nullptr;
     }
     VornBuffer* scratch = resampled(*buffer, width, height);

@@ -57,18 +57,12 @@ CDCBuffer::CDCBuffer(CDC* dc, int x, int y, int width, int height)
     cx = MulDiv(width, magnitude(viewport.cx), magnitude(window.cx));
     cy = MulDiv(height, magnitude(viewport.cy), magnitude(window.cy));
 
-    header.biSize = sizeof(BITMAPINFOHEADER);
-    header.biWidth = cx;
-    header.biHeight = -cy; // top-down: memory row 0 is the area's top row
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
+    // Top-down: memory row 0 is the area's top row.
+    BITMAPINFO info = dibHeader(cx, -cy, 32);
+    header = info.bmiHeader;
     if (pixelBlockBytes(cx, cy) == 0) {
         return;
     }
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader = header;
     void* bits = nullptr;
     bitmap = CreateDIBSection(hdc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap == nullptr) {

@@ -76,6 +76,15 @@ bool deviceArea(HDC hdc, int x, int y, int width, int height, DeviceArea& area, 
 
 namespace {
 
+// What every transfer onto a context needs: the context, and a buffer with
+// pixels.
+bool transferable(HDC hdc, const VornBuffer* buffer) {
+    if (hdc == nullptr) {
+        return false;
+    }
+    return hasPixels(buffer);
+}
+
 // Reads a compatible bitmap filled by `fill` (given the memory context the
 // bitmap is selected into) back into a buffer.
 template <typename Fill>
@@ -98,10 +107,7 @@ VornBuffer* captureInto(HDC hdc, int width, int height, Fill fill) {
 } // namespace
 
 bool bitBlt(HDC hdc, int x, int y, const VornBuffer* buffer) {
-    if (buffer == nullptr || buffer->getPixels() == nullptr) {
-        return false;
-    }
-    if (hdc == nullptr) {
+    if (!transferable(hdc, buffer)) {
         return false;
     }
     const int width = buffer->getWidth();
@@ -160,10 +166,7 @@ VornBuffer* _captureFromDC(HDC hdc, int width, int height) {
 }
 
 bool alphaBlt(HDC hdc, int x, int y, const VornBuffer* buffer) {
-    if (buffer == nullptr || buffer->getPixels() == nullptr) {
-        return false;
-    }
-    if (hdc == nullptr) {
+    if (!transferable(hdc, buffer)) {
         return false;
     }
     const int width = buffer->getWidth();
@@ -198,10 +201,7 @@ bool alphaBlt(HDC hdc, int x, int y, const VornBuffer* buffer) {
 }
 
 void blendToDC(HDC hdc, const VornBuffer* buffer) {
-    if (hdc == nullptr) {
-        return;
-    }
-    if (buffer == nullptr || buffer->getPixels() == nullptr) {
+    if (!transferable(hdc, buffer)) {
         return;
     }
     DevicePixelState state(hdc);

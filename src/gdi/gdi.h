@@ -76,6 +76,15 @@ inline std::size_t dibStride(int width, int bytesPerPixel) {
            ~static_cast<std::size_t>(3);
 }
 
+/// The header of a DIB of `width` x `height` pixels (a negative height is
+/// top-down) at `bitCount` bits, uncompressed, every other field 0.
+BITMAPINFO dibHeader(int width, int height, int bitCount);
+
+/// True for a buffer that exists and has pixels to transfer.
+inline bool hasPixels(const VornBuffer* buffer) {
+    return buffer != nullptr && buffer->getPixels() != nullptr;
+}
+
 /// A rectangle of device pixels, with a positive width and height.
 struct DeviceArea {
     int x;
