@@ -276,6 +276,49 @@ _VORNRGBAQUAD* rowOf(VornBuffer& buffer, long long y) {
     return buffer.getPixels() + static_cast<std::size_t>(y) * buffer.getWidth();
 }
 
+/// The loop both run-length decoders share: counts, escape codes and the
+/// position. `encoded(row, x, end, v)` stores an encoded run at columns x
+/// to end - 1 (already cut at the width); `absolute(in, row, x, width, v)`
+/// reads an absolute run of v pixels with its pad byte, storing what lies
+/// below the width, and returns false when the stream ended inside it.
+template <typename EncodedRun, typename AbsoluteRun>
+bool decodeRunLength(VornBuffer& buffer, std::FILE* file, EncodedRun encoded,
+                     AbsoluteRun absolute) {
+    ByteStream in(file);
+    const long long width = buffer.getWidth();
+    RlePosition at;
+    at.y = buffer.getHeight() - 1;
+    for (;;) {
+        unsigned char n;
+        unsigned char v;
+        if (!in.next(n) || !in.next(v)) {
+            return false;
+        }
+        if (n > 0) {
+            encoded(rowOf(buffer, at.y), at.x, std::min(at.x + n, width), v);
+            at.x += n;
+            continue;
+        }
+        if (v == 1) {
+            return true;
+        }
+        if (v == 0 || v == 2) {
+            bool above = false;
+            if (!moveDown(in, v, at, above)) {
+                return false;
+            }
+            if (above) {
+                return true;
+            }
+            continue;
+        }
+        if (!absolute(in, rowOf(buffer, at.y), at.x, width, v)) {
+            return false;
+        }
+        at.x += v;
+    }
+}
+
 } // namespace
 
 void expandRow1(const unsigned char* row, int y, VornBuffer& buffer, const BmpColourTable& table) {
@@ -287,116 +330,59 @@ void expandRow1(const unsigned char* row, int y, VornBuffer& buffer, const BmpCo
 }
 
 bool decodeRLE8(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file) {
-    ByteStream in(file);
-    const long long width = buffer.getWidth();
-    RlePosition at;
-    at.y = buffer.getHeight() - 1;
-    for (;;) {
-        unsigned char n;
-        unsigned char v;
-        if (!in.next(n) || !in.next(v)) {
-            return false;
+    const auto encoded = [&table](_VORNRGBAQUAD* row, long long x, long long end, unsigned char v) {
+        for (; x < end; ++x) {
+            row[x] = table.entry[v];
         }
-        if (n > 0) {
-            _VORNRGBAQUAD* row = rowOf(buffer, at.y);
-            const long long end = std::min(at.x + n, width);
-            for (long long x = at.x; x < end; ++x) {
-                row[x] = table.entry[v];
-            }
-            at.x += n;
-            continue;
-        }
-        if (v == 1) {
-            return true;
-        }
-        if (v == 0 || v == 2) {
-            bool above = false;
-            if (!moveDown(in, v, at, above)) {
-                return false;
-            }
-            if (above) {
-                return true;
-            }
-            continue;
-        }
-        // Absolute run of v indices, padded to an even number of bytes.
-        _VORNRGBAQUAD* row = rowOf(buffer, at.y);
+    };
+    // Absolute run of v indices, padded to an even number of bytes.
+    const auto absolute = [&table](ByteStream& in, _VORNRGBAQUAD* row, long long x, long long width,
+                                   unsigned char v) {
         for (int i = 0; i < v; ++i) {
             unsigned char index;
             if (!in.next(index)) {
                 return false;
             }
-            if (at.x + i < width) {
-                row[at.x + i] = table.entry[index];
+            if (x + i < width) {
+                row[x + i] = table.entry[index];
             }
         }
         unsigned char pad;
-        if ((v & 1) && !in.next(pad)) {
-            return false;
-        }
-        at.x += v;
-    }
+        return !(v & 1) || in.next(pad);
+    };
+    return decodeRunLength(buffer, file, encoded, absolute);
 }
 
 bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file) {
-    ByteStream in(file);
-    const long long width = buffer.getWidth();
-    RlePosition at;
-    at.y = buffer.getHeight() - 1;
-    for (;;) {
-        unsigned char n;
-        unsigned char v;
-        if (!in.next(n) || !in.next(v)) {
-            return false;
+    // Alternates the two nibbles, high first.
+    const auto encoded = [&table](_VORNRGBAQUAD* row, long long x, long long end, unsigned char v) {
+        const _VORNRGBAQUAD colours[2] = {table.entry[v >> 4], table.entry[v & 15]};
+        for (const long long start = x; x < end; ++x) {
+            row[x] = colours[(x - start) & 1];
         }
-        if (n > 0) {
-            // Alternates the two nibbles, high first.
-            _VORNRGBAQUAD* row = rowOf(buffer, at.y);
-            const _VORNRGBAQUAD colours[2] = {table.entry[v >> 4], table.entry[v & 15]};
-            const long long end = std::min(at.x + n, width);
-            for (long long x = at.x; x < end; ++x) {
-                row[x] = colours[(x - at.x) & 1];
-            }
-            at.x += n;
-            continue;
-        }
-        if (v == 1) {
-            return true;
-        }
-        if (v == 0 || v == 2) {
-            bool above = false;
-            if (!moveDown(in, v, at, above)) {
-                return false;
-            }
-            if (above) {
-                return true;
-            }
-            continue;
-        }
-        // Absolute run of v nibbles: (v + 1) / 2 bytes, padded to an even
-        // number of bytes. Every byte of the run is consumed, also where
-        // its pixels lie beyond the width, so that the stream stays in step.
-        _VORNRGBAQUAD* row = rowOf(buffer, at.y);
+    };
+    // Absolute run of v nibbles: (v + 1) / 2 bytes, padded to an even
+    // number of bytes. Every byte of the run is consumed, also where its
+    // pixels lie beyond the width, so that the stream stays in step.
+    const auto absolute = [&table](ByteStream& in, _VORNRGBAQUAD* row, long long x, long long width,
+                                   unsigned char v) {
         const int bytes = (v + 1) / 2;
         for (int i = 0; i < bytes; ++i) {
             unsigned char pair;
             if (!in.next(pair)) {
                 return false;
             }
-            const long long x = at.x + 2 * i;
-            if (x < width) {
-                row[x] = table.entry[pair >> 4];
+            if (x + 2 * i < width) {
+                row[x + 2 * i] = table.entry[pair >> 4];
             }
-            if (2 * i + 1 < v && x + 1 < width) {
-                row[x + 1] = table.entry[pair & 15];
+            if (2 * i + 1 < v && x + 2 * i + 1 < width) {
+                row[x + 2 * i + 1] = table.entry[pair & 15];
             }
         }
         unsigned char pad;
-        if ((bytes & 1) && !in.next(pad)) {
-            return false;
-        }
-        at.x += v;
-    }
+        return !(bytes & 1) || in.next(pad);
+    };
+    return decodeRunLength(buffer, file, encoded, absolute);
 }
 
 VornBuffer* readBMP(const wchar_t* path) {

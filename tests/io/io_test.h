@@ -1,8 +1,10 @@
-// Helpers of the image-file tests: scratch folders, files made byte by
-// byte, BMP files built from their fields, and reference pixels.
+// Helpers of the image-file tests: a scratch folder, files made byte by
+// byte, BMP files built from their fields, and the reference pixels of the
+// third-party suites.
 #ifndef VORN_TESTS_IO_IO_TEST_H
 #define VORN_TESTS_IO_IO_TEST_H
 
+#include "text/text_string.h"
 #include "vorn_test.h"
 
 #include <algorithm>
@@ -10,19 +12,29 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 using Bytes = std::vector<unsigned char>;
 
-/// A folder of its own for one test, removed with everything in it when
-/// the object goes.
+/// Wide text from UTF-8 (for the wide-path overloads).
+inline std::wstring wideOf(const std::string& utf8) {
+    return textlib::utf8ToWide(utf8);
+}
+
+/// A folder of its own for one test, in memory where the system has a
+/// memory-backed folder (some tests write many small files), removed with
+/// everything in it when the object goes.
 class ScratchDir {
 public:
     ScratchDir() {
+        std::error_code ec;
+        const bool shm = std::filesystem::is_directory("/dev/shm", ec);
         std::random_device device;
-        const std::string tag = std::to_string(device()) + "-" + std::to_string(device());
-        path_ = std::filesystem::temp_directory_path() / ("vorn-io-" + tag);
+        path_ = (shm ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
+                ("vorn-io-" + std::to_string(device()) + "-" + std::to_string(device()));
         std::filesystem::create_directories(path_);
     }
     ~ScratchDir() {
@@ -32,9 +44,15 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    /// The path of `name` in the folder, as narrow (UTF-8) text.
+    /// The path of `name` in the folder, as UTF-8 text.
     std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
+    /// The same, after writing `bytes` to the file.
+    std::string file(const std::string& name, const Bytes& bytes) const {
+        std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return file(name);
+    }
 
     /// Names of the entries in the folder, sorted.
     std::vector<std::string> entries() const {
@@ -50,41 +68,64 @@ private:
     std::filesystem::path path_;
 };
 
-inline void writeFileBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
 inline bool fileExists(const std::string& path) {
     std::error_code ignored;
     return std::filesystem::exists(path, ignored);
 }
 
-/// Wide text from UTF-8 (for the wide-path overloads).
-std::wstring wideOf(const std::string& utf8);
-
-inline void put16(Bytes& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<unsigned char>(v);
-    b[at + 1] = static_cast<unsigned char>(v >> 8);
+/// Bytes from hexadecimal text; spaces are ignored.
+inline Bytes fromHex(const std::string& text) {
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += text[i] == ' ' ? 1 : 2) {
+        if (text[i] != ' ') {
+            out.push_back(static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16)));
+        }
+    }
+    return out;
 }
-inline void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
+
+/// Little-endian fields of n bytes.
+inline void putLE(Bytes& b, std::size_t at, std::uint32_t v, int n = 4) {
+    for (int i = 0; i < n; ++i) {
         b[at + i] = static_cast<unsigned char>(v >> (8 * i));
     }
 }
-inline std::uint32_t get32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-inline std::uint32_t get16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8);
+inline std::uint32_t getLE(const Bytes& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
 }
 
-/// The fields of a BMP file to build. The colour table holds `palette`
-/// (red, green, blue per entry as rgba()); `offset` 0 places the pixel
-/// data right after the table.
+/// A PNG file: the header chunk for the given fields, `chunks` (type and
+/// data) and IEND, each with its length and CRC.
+inline Bytes pngFile(std::uint32_t width, std::uint32_t height, int depth, int colourType,
+                     std::vector<std::pair<std::string, Bytes>> chunks) {
+    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto put32 = [&file](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            file.push_back(static_cast<unsigned char>(v >> shift));
+        }
+    };
+    Bytes ihdr(13, 0);
+    for (int i = 0; i < 4; ++i) {
+        ihdr[i] = static_cast<unsigned char>(width >> (24 - 8 * i));
+        ihdr[4 + i] = static_cast<unsigned char>(height >> (24 - 8 * i));
+    }
+    ihdr[8] = static_cast<unsigned char>(depth);
+    ihdr[9] = static_cast<unsigned char>(colourType);
+    chunks.insert(chunks.begin(), {"IHDR", ihdr});
+    chunks.push_back({"IEND", {}});
+    for (const auto& [type, data] : chunks) {
+        put32(static_cast<std::uint32_t>(data.size()));
+        const std::size_t start = file.size();
+        file.insert(file.end(), type.begin(), type.end());
+        file.insert(file.end(), data.begin(), data.end());
+        put32(static_cast<std::uint32_t>(
+            crc32(0, &file[start], static_cast<uInt>(file.size() - start))));
+    }
+    return file;
+}
+
+/// The fields of a BMP file to build. The colour table holds `palette`;
+/// `offset` 0 places the pixel data right after the table.
 struct BmpFields {
     int headerSize = 40;
     std::int32_t width = 1;
@@ -92,30 +133,101 @@ struct BmpFields {
     int planes = 1;
     int bitCount = 24;
     std::uint32_t compression = 0;
-    std::int32_t densityX = 2835;
-    std::int32_t densityY = 2835;
     std::uint32_t coloursUsed = 0;
     std::vector<_VORNRGBAQUAD> palette;
     std::uint32_t offset = 0;
     Bytes data;
 };
 
-/// The file the fields describe, byte for byte.
-Bytes makeBmp(const BmpFields& f);
+/// The file the fields describe, byte for byte (density 2835 x 2835).
+inline Bytes makeBmp(const BmpFields& f) {
+    const bool core = f.headerSize == 12;
+    const std::size_t entry = core ? 3 : 4;
+    const std::size_t tableEnd = 14 + f.headerSize + f.palette.size() * entry;
+    const std::size_t dataAt = f.offset ? f.offset : tableEnd;
+    Bytes b(std::max(tableEnd, dataAt) + f.data.size(), 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    putLE(b, 2, static_cast<std::uint32_t>(b.size()));
+    putLE(b, 10, static_cast<std::uint32_t>(dataAt));
+    putLE(b, 14, static_cast<std::uint32_t>(f.headerSize));
+    const int n = core ? 2 : 4; // width and height fields
+    putLE(b, 18, static_cast<std::uint32_t>(f.width), n);
+    putLE(b, 18 + n, static_cast<std::uint32_t>(f.height), n);
+    putLE(b, 18 + 2 * n, static_cast<std::uint32_t>(f.planes), 2);
+    putLE(b, 20 + 2 * n, static_cast<std::uint32_t>(f.bitCount), 2);
+    if (!core) {
+        putLE(b, 30, f.compression);
+        putLE(b, 38, 2835);
+        putLE(b, 42, 2835);
+        putLE(b, 46, f.coloursUsed);
+    }
+    std::size_t at = 14 + f.headerSize;
+    for (const _VORNRGBAQUAD& c : f.palette) {
+        b[at] = c.blue;
+        b[at + 1] = c.green;
+        b[at + 2] = c.red;
+        at += entry;
+    }
+    std::copy(f.data.begin(), f.data.end(), b.begin() + static_cast<std::ptrdiff_t>(dataAt));
+    return b;
+}
 
-/// Pixels of a reference PAM (red, green, blue, alpha per pixel, top row
-/// first) as buffer pixels; empty when the file cannot be read.
-struct ReferenceImage {
+/// A reference PAM: width x height pixels of red, green, blue, alpha bytes,
+/// top row first; empty when the file cannot be read.
+struct Pam {
     int width = 0;
     int height = 0;
-    std::vector<_VORNRGBAQUAD> pixels;
+    Bytes rgba;
 };
-ReferenceImage readPam(const std::string& path);
+
+inline Pam readPam(const std::string& path) {
+    const Bytes bytes = readFileBytes(path);
+    const std::string text(bytes.begin(), bytes.end());
+    const std::size_t end = text.find("ENDHDR\n");
+    Pam ref;
+    std::istringstream header(text.substr(0, end));
+    std::string key;
+    int depth = 0;
+    while (end != std::string::npos && header >> key) {
+        int* field = key == "WIDTH"    ? &ref.width
+                     : key == "HEIGHT" ? &ref.height
+                     : key == "DEPTH"  ? &depth
+                                       : nullptr;
+        if (field) {
+            header >> *field;
+        }
+    }
+    const std::size_t size = static_cast<std::size_t>(ref.width) * ref.height * 4;
+    if (end == std::string::npos || depth != 4 || bytes.size() != end + 7 + size) {
+        return Pam{};
+    }
+    ref.rgba.assign(bytes.begin() + static_cast<std::ptrdiff_t>(end + 7), bytes.end());
+    return ref;
+}
 
 /// Describes the first pixel where `b` and `ref` differ ("" when equal).
 /// With `skipUnwritten`, pixels the buffer left transparent black are not
 /// compared (run-length streams need not reach every pixel).
-std::string firstDifference(const VornBuffer& b, const ReferenceImage& ref,
-                            bool skipUnwritten = false);
+inline std::string firstDifference(const VornBuffer& b, const Pam& ref,
+                                   bool skipUnwritten = false) {
+    std::ostringstream out;
+    if (ref.rgba.empty() || b.getWidth() != ref.width || b.getHeight() != ref.height) {
+        out << "size " << b.getWidth() << "x" << b.getHeight() << ", reference " << ref.width << "x"
+            << ref.height;
+        return out.str();
+    }
+    for (int i = 0; i < ref.width * ref.height; ++i) {
+        const unsigned char* r = &ref.rgba[static_cast<std::size_t>(i) * 4];
+        const _VORNRGBAQUAD got = b.getPixels()[i];
+        if (got != rgba(r[0], r[1], r[2], r[3]) && !(skipUnwritten && got == rgba(0, 0, 0, 0))) {
+            out << "pixel " << i % ref.width << ", " << i / ref.width << " is "
+                << ::testing::PrintToString(got) << ", reference "
+                << ::testing::PrintToString(rgba(r[0], r[1], r[2], r[3]));
+            return out.str();
+        }
+    }
+    return "";
+}
 
 #endif

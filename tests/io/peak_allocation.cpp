@@ -33,8 +33,9 @@ void note(std::size_t size) {
 #if defined(VORN_TEST_ASAN)
 
 // Declared here: GCC does not install the sanitizer interface headers.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*onMalloc)(const volatile void*, std::size_t), void (*onFree)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*,
+                                                                          std::size_t),
+                                                         void (*onFree)(const volatile void*));
 
 namespace {
 
