@@ -37,21 +37,20 @@ void writeRows(const Canvas& canvas, long long first, long long last, long long 
     }
 }
 
+/// Whether a marker of size w x h can paint anything: finite sizes (an
+/// infinite one has no last row or column) and a buffer with pixels.
+bool paintable(double w, double h, const _VORNRGBAQUAD* pixels) {
+    return std::isfinite(w) && std::isfinite(h) && pixels != nullptr;
+}
+
 } // namespace
 
 int VornBuffer::fillSquare(double w, double h, unsigned char red, unsigned char green,
                            unsigned char blue, unsigned char alpha) {
-    if (std::isnan(w) || std::isnan(h)) {
+    if (!paintable(w, h, pixels)) {
         return 0;
     }
     if (w != h) {
-        return 0;
-    }
-    // An infinite size has no last row or column.
-    if (std::isinf(w)) {
-        return 0;
-    }
-    if (!pixels) {
         return 0;
     }
     const Canvas canvas{pixels, width, height};
@@ -73,10 +72,7 @@ int VornBuffer::fillSquare(double w, double h, unsigned char red, unsigned char 
 
 int VornBuffer::fillTriangle(double w, double h, unsigned char red, unsigned int green,
                              unsigned char blue, unsigned char alpha) {
-    if (!std::isfinite(w) || !std::isfinite(h)) {
-        return 0;
-    }
-    if (!pixels) {
+    if (!paintable(w, h, pixels)) {
         return 0;
     }
     const Canvas canvas{pixels, width, height};
@@ -110,10 +106,7 @@ int VornBuffer::fillTriangle(double w, double h, unsigned char red, unsigned int
 
 int VornBuffer::fillOval(double w, double h, unsigned char red, unsigned char green,
                          unsigned char blue, unsigned char alpha) {
-    if (!std::isfinite(w) || !std::isfinite(h)) {
-        return 0;
-    }
-    if (!pixels) {
+    if (!paintable(w, h, pixels)) {
         return 0;
     }
     const Canvas canvas{pixels, width, height};

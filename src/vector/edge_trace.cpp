@@ -182,6 +182,17 @@ std::int64_t magnitude(std::int64_t v) {
     return v < 0 ? -v : v;
 }
 
+// Directions and lengths of the edge a -> b, in 64 bits so that any two
+// 32-bit points give exact values.
+struct EdgeSteps {
+    int sx, sy;
+    std::uint64_t ax, ay;
+    EdgeSteps(_VORNPOINT a, _VORNPOINT b)
+        : sx(signOf(std::int64_t{b.x} - a.x)), sy(signOf(std::int64_t{b.y} - a.y)),
+          ax(static_cast<std::uint64_t>(magnitude(std::int64_t{b.x} - a.x))),
+          ay(static_cast<std::uint64_t>(magnitude(std::int64_t{b.y} - a.y))) {}
+};
+
 } // namespace
 
 void ScanFill::traceEdge(_VORNPOINT previous, _VORNPOINT start, _VORNPOINT end, int extremumRun) {
@@ -253,12 +264,11 @@ void ScanFill::traceVertical(_VORNPOINT a, _VORNPOINT b, bool turning) {
 // walk; the other pixels are marked. Step k lies at x = a.x + sx * k on row
 // a.y + sy * m(k).
 void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
-    const std::int64_t dx = std::int64_t{b.x} - a.x;
-    const std::int64_t dy = std::int64_t{b.y} - a.y;
-    const int sx = signOf(dx);
-    const int sy = signOf(dy);
-    const std::uint64_t ax = static_cast<std::uint64_t>(magnitude(dx));
-    const std::uint64_t ay = static_cast<std::uint64_t>(magnitude(dy));
+    const EdgeSteps edge(a, b);
+    const int sx = edge.sx;
+    const int sy = edge.sy;
+    const std::uint64_t ax = edge.ax;
+    const std::uint64_t ay = edge.ay;
     const std::int64_t steps = static_cast<std::int64_t>(ax);
 
     // Steps whose row lies in the buffer: m(k) within [mLo, mHi].
@@ -367,12 +377,11 @@ void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
 // One crossing per row (a turning start vertex is marked instead). Step k
 // lies on row a.y + sy * k at x = a.x + sx * m(k).
 void ScanFill::traceYMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
-    const std::int64_t dx = std::int64_t{b.x} - a.x;
-    const std::int64_t dy = std::int64_t{b.y} - a.y;
-    const int sx = signOf(dx);
-    const int sy = signOf(dy);
-    const std::uint64_t ax = static_cast<std::uint64_t>(magnitude(dx));
-    const std::uint64_t ay = static_cast<std::uint64_t>(magnitude(dy));
+    const EdgeSteps edge(a, b);
+    const int sx = edge.sx;
+    const int sy = edge.sy;
+    const std::uint64_t ax = edge.ax;
+    const std::uint64_t ay = edge.ay;
     const std::int64_t steps = static_cast<std::int64_t>(ay);
 
     std::int64_t kLo;
