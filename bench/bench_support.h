@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the benchmark programs share: buffers that release themselves, a
 // source of random pixels, the memset and memcpy yardsticks each program
 // runs beside its own work, counters, the plain-kernel switch and files in

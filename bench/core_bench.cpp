@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffer core: fills, compositing, row export and un-premultiplying on a
 // 1920 x 1080 buffer, each beside memset or memcpy of the same bytes in this
 // program, so that ratios can be read from one run.

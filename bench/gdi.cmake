@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 if(VORN_WITH_GDI)
   vorn_add_bench(vorn_bench_gdi gdi_bench.cpp)
   if(WIN32)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GDI interop on a 1920 x 1080 buffer: bitBlt and alphaBlt onto an MM_TEXT
 // context and bufferToBitmap, beside memcpy of the same 8 MB in this
 // program, so that ratios can be read from one run. The context is a memory

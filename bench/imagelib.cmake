@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Reading and writing a 1920 x 1080 JPEG through the image library, beside
 # libjpeg-turbo's TurboJPEG API called directly with the same settings.
 if(VORN_WITH_IMAGELIB)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image library: reading and writing a 1920 x 1080 JPEG through the
 // bridge and through Read and write, beside TurboJPEG called directly with
 // the same settings (BGRA pixels, accurate integer DCT, fancy upsampling;

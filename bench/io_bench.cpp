@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Image files at 1920 x 1080 with photo-like content: the BMP reader and
 // writer beside a plain fread / fwrite of the same file bytes, and the PNG
 // reader and writer beside libpng called directly with the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shapes in a 1024 x 1024 buffer: 1,000 circles of radius 1 to 200,
 // outlined and filled, beside the plain per-pixel trace of the same
 // circles; filled circles centred on the buffer of radius 512 (the circle

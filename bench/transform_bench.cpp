@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resampling, rotation and mesh warp at the sizes the library is tuned for,
 // beside memcpy of the source's bytes in the same program. Arg "fast" 0
 // runs the plain per-pixel members, 1 the fastest variant this CPU runs.

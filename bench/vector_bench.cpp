@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lines and polygon fills. Each benchmark's time is that of its whole
 // workload (10,000 lines, 1,000 triangles, 100 stars ...), in milliseconds,
 // so that it reads directly against figures measured elsewhere for the same

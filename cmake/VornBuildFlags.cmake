@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler settings for everything built in this tree (never exported):
 # warnings, exact floating point, and the sanitizers when asked for.
 

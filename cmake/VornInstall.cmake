@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation: headers, the library, a CMake package (find_package(Vorn)
 # gives Vorn::vorn) with its version file, and a pkg-config file.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Toolchain for 64-bit Windows programs built on Linux with MinGW-w64
 # (Debian's g++-mingw-w64-x86-64), run there under Wine. Used by
 # `./run wine-test`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gallery: a poster of what the library draws, written as PNG and BMP.
 //
 //   gallery [folder]     writes folder/gallery.png and folder/gallery.bmp

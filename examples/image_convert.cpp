@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Converts an image file into another format.
 //
 //   image_convert INPUT OUTPUT [FORMAT]

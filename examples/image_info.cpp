@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints what the library sees in image files: format, size, density and
 // background colour.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The README's first example: build a buffer, composite a translucent square
 // onto it, look at a pixel, release everything.
 

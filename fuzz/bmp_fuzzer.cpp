@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the BMP reader.
 
 #include "fuzz_input.h"

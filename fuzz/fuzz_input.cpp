@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch files and pixel reads for the fuzz targets (fuzz_input.h).
 
 #include "fuzz_input.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the fuzz targets share: the readers take paths, so every input is
 // first written to a scratch file of this process.
 #ifndef VORN_FUZZ_FUZZ_INPUT_H

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The image library's reader: JPEG, GIF and whatever else reaches it.
 if(VORN_WITH_IMAGELIB)
   vorn_add_fuzzer(vorn_fuzz_library library_fuzzer.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the image library's reader behind the bridge. A small image
 // that was read is written as JPEG and read back, which must succeed with
 // the same size and opaque pixels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the PNG reader.
 
 #include "fuzz_input.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: detection and the read dispatch, as a caller uses them.
 // The input's length picks the file's extension, so that the fallback to
 // the extension is explored too. A small image that was read is written

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs files through a fuzz target without libFuzzer: every regular file
 // of each folder given (sorted by name), or each file given, once.
 

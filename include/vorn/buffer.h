@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vorn raster drawing library: the image buffer.
 //
 // VornBuffer is an in-memory image of 32-bit pixels (bytes blue, green, red,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vorn raster drawing library: the export macro.
 //
 // VORN_API marks the classes and free functions that make up the library's

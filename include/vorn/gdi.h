@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vorn raster drawing library: Windows GDI interop.
 //
 // Moves images between VornBuffer objects and GDI bitmaps (HBITMAP), paints

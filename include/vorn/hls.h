@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vorn raster drawing library: the hue, lightness, saturation colour model.
 //
 // Hue, lightness and saturation run from 0 to 240: hue 0 red, 40 yellow,

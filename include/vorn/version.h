@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vorn raster drawing library: version of these headers.
 #ifndef VORN_VERSION_H
 #define VORN_VERSION_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vorn raster drawing library: every public header except the Windows GDI
 // interop (vorn/gdi.h), which needs the platform's headers.
 #ifndef VORN_VORN_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-memory GDI's coordinate mapping: mapping modes, window and
 // viewport origins and extents, the logical-to-device transform, saved
 // context states, device capabilities and MulDiv.

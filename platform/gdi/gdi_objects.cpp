@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-memory GDI's objects: the handle table, the display, contexts,
 // bitmaps, selection, description and release.
 

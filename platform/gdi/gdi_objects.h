@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the in-memory GDI: its objects, the handle table and the
 // helpers its files share. Every function here expects the caller to hold
 // the table's lock (see Lock).

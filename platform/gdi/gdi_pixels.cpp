@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-memory GDI's pixel transfers: DIB memory to and from bitmaps
 // (GetDIBits, SetDIBits), copies between contexts (BitBlt, StretchBlt) and
 // DIB memory onto a context (StretchDIBits).

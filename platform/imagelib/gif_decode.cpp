@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GIF decoding through giflib: the first frame of the file, composed onto
 // its logical screen.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the image library stand-in: what its decoders, its encoder
 // and its image class share.
 #ifndef VORN_PLATFORM_IMAGELIB_IMAGELIB_H

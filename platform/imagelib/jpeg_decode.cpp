@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JPEG decoding through libjpeg-turbo: every process libjpeg-turbo reads
 // (baseline, extended, progressive; Huffman or arithmetic coding), grey,
 // YCbCr and RGB straight into blue, green, red, alpha, CMYK and YCCK

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JPEG encoding through libjpeg-turbo: baseline, Huffman tables of the
 // JPEG standard, 4:2:0 colour subsampling, JFIF header without density.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image class of the image library stand-in: loading a file, images
 // over caller pixel blocks, handing out pixels in a chosen byte order, and
 // writing JPEG files.

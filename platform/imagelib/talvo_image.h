@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stand-in for the image library: loads JPEG and GIF files into pixel blocks
 // and writes JPEG files.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stand-ins for the Windows C runtime's wide-path functions on systems
 // whose runtime has only narrow paths. Wide paths become UTF-8, the file
 // names' encoding on such systems.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C runtime's wide-path file and string functions, under their Windows
 // names. On Windows this header only includes the runtime's own headers;
 // elsewhere it declares stand-ins (wide_runtime.cpp) that behave the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The string library's conversions, written for UTF-8 narrow text (and the
 // active code page on Windows).
 

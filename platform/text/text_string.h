@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stand-in for the general string library's path conversions.
 //
 // The library handles file paths as wide text. A narrow path is UTF-8 on

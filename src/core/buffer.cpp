@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The buffer object: creation, destruction, copies, accessors and metadata.
 
 #include "core/core.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffer-to-buffer compositing: at an offset (blend and raster operations)
 // and stretched into a rectangle.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the library: what the buffer core shares with the other
 // subsystems. Nothing here is part of the public interface.
 #ifndef VORN_SRC_CORE_CORE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversions between pixels and the 0-240 hue, lightness, saturation model.
 
 #include <vorn/hls.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Single-pixel writes and whole-buffer fills.
 
 #include "core/core.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Row export in other layouts, the deep copy and the vertical flip.
 
 #include "core/core.h"

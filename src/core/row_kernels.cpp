@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Row kernels of the buffer core: the plain reference of each, and the
 // dispatch to the fastest variant that this CPU runs (row_kernels_x86.cpp).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SSE2 and AVX2 variants of the core's row kernels. Each computes exactly
 // the bytes of the plain reference in row_kernels.cpp: the blend's 16-bit
 // products never exceed 65,280, and its one division, a * 256 / A with

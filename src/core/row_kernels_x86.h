@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal: the x86 variants of the core's row kernels (SSE2 and AVX2), and
 // the CPU checks that choose them. On other processors the checks report
 // false and the variants are never called.

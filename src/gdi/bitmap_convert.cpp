@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion between buffers and bitmap handles: reading any bitmap into a
 // buffer (opaque 24-bit or with its fourth byte as alpha), writing a buffer
 // into a bitmap, and making compatible bitmaps and DIB sections from

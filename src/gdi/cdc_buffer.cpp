@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CDCBuffer: an off-screen buffer over a DIB section the size of an area of
 // a device context, filled from the context and copied back in one call.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Transfer between buffers and device contexts: opaque copies onto a
 // context, alpha-blended painting over a captured background, and
 // captures of what a context shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the library: what the GDI interop files share. Nothing here
 // is part of the public interface.
 #ifndef VORN_SRC_GDI_GDI_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one place the library includes the platform's GDI: <windows.h> on
 // Windows (with MFC's <afxwin.h> when built with VORN_WITH_MFC), the
 // in-memory GDI of platform/gdi elsewhere, and the CDC class of

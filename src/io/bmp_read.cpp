@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The BMP reader: the 14-byte file header, the 12-, 40- and 64-byte
 // information headers, colour tables, uncompressed rows of 1, 4, 8, 24 and
 // 32 bits and the 8-bit and 4-bit run-length encodings.

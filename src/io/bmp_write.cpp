@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The BMP writer: an uncompressed 24-bit file with a 40-byte information
 // header, every pixel flattened onto the background colour (black without
 // one).

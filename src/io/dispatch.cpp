@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The public file operations of VornBuffer: format detection by content
 // with the extension as fallback, and the read and write dispatch to the
 // format handlers.

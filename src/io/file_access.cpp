@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files at wide paths: opening, length, checked writes and closes, and the
 // write-then-rename that keeps a failed write from destroying a file.
 

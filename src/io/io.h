@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the library: the image-file handlers, the dispatch that
 // chooses between them and what they share. All paths are wide text.
 #ifndef VORN_SRC_IO_IO_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bridge to the image library: it reads JPEG, GIF and every file that
 // the library's own readers do not recognise, and writes JPEG.
 

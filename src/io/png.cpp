@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PNG reader and writer over libpng: any PNG file into 8-bit blue,
 // green, red, alpha pixels, and buffers into 8-bit RGBA files, with the
 // density in pHYs and the background colour in bKGD.

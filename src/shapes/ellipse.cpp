@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Circles and ellipses, outlined or filled: the public members and the
 // rasteriser that visits only the trace steps whose pixels can reach the
 // buffer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The midpoint trace of an ellipse in exact integer arithmetic: one region
 // at a time, with exact jumps over steps that nothing needs, and the plain
 // walk of both regions that writes every pixel one by one.

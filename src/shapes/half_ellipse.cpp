@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Half ellipses and half circles: the outline of the ellipse trace with only
 // the two points of one side plotted at each step.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Marker shapes: a square with clipped corners, an upward triangle and a
 // flat rounded oval, painted from the buffer's top-left corner. Sizes are
 // doubles compared with pixel indices; every loop is limited to the buffer

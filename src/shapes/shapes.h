@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the library: what the shape files share. The ellipse trace
 // (exact 128-bit arithmetic, one region at a time, with exact jumps), the
 // fast rasteriser built on it and its plain per-pixel twin.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resampling into a caller-built buffer: the choice between block averaging
 // and the per-pixel filters, and the plain per-pixel members that define
 // every result (the fast paths in resize_fast.cpp reproduce their bytes).

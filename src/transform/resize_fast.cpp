@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Table-driven resampling. The footprint of every destination column and
 // row is worked out once per call instead of once per pixel; the sums are
 // then formed with exactly the operations, in exactly the order, of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rotation by whole degrees: three rounded shears move every source pixel,
 // unfiltered, to one pixel of a new buffer sized to hold the turned image.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the library: what the resampling, rotation and warp files
 // share. Nothing here is part of the public interface.
 #ifndef VORN_SRC_TRANSFORM_TRANSFORM_H

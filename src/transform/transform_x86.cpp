@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // AVX2 variants of the transform subsystem's fast paths. Each gives exactly
 // the bytes of the plain members:
 // - the per-pixel filters run four destination pixels side by side, one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mesh warp: the source, cut into a regular grid of rectangles, is painted
 // onto the caller's mesh of quadrilaterals. Every destination pixel of a
 // quadrilateral's bounding box is traced back through the inverse of the

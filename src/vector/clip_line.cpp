@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line clipping: one pass of a parametric edge-by-edge clip, in single
 // precision, framed by the usual accept and reject tests.
 

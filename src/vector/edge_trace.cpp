@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span scan converter's edge tracer: the writes of fillLine, made only
 // where they can land. An edge is entered at the first step that reaches
 // the buffer's rows and left at the last; steps right of the buffer are

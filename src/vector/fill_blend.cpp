@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fills that composite instead of overwriting: a polygon with a translucent
 // colour, a polygon with a tiled texture, and an axis-aligned rectangle.
 // The polygon fills share the scan converter of fillPolygon and replace its

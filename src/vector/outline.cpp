@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Polylines and polygon outlines: sequences of one-pixel segments, each
 // drawn, clipped on its own, exactly as a single line.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The polygon scan converter in its plain form: every edge of a contour is
 // walked step by step into the buffer's edgeMap (crossings and border
 // marks), the map pass turns the crossings into covered cells row by row,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One colour blended into a run of pixels (the pixel blend, extra opacity
 // 255), as the blended polygon and rectangle fills paint. The colour is the
 // same for the whole run, so over an opaque pixel the blend is

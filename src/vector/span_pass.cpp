@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span scan converter's row passes: the map pass that turns a contour's
 // crossings into covered cells, and the last pass that paints every
 // non-zero cell and clears the work areas behind it. Both visit only the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One-pixel line rasterisers: the Bresenham line, the anti-aliased line and
 // the dashed line, and the public members that draw them. Every segment is
 // clipped to the buffer first; every pixel goes through the pixel blend.

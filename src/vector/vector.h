@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the library: what the line, outline and polygon files share.
 // Nothing here is part of the public interface.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replaces the global operator new and delete with counting versions.
 
 #include "alloc_counter.h"

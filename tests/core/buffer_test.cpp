@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffer lifecycle, ownership, accessors and density.
 
 #include "alloc_counter.h"

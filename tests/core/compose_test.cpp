@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compositing one buffer onto another: at an offset and stretched.
 
 #include "vorn_test.h"

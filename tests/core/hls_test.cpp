@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversions between pixels and the 0-240 HLS model.
 
 #include "vorn_test.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pixel blend, single-pixel writes and whole-buffer fills.
 
 #include "core/core.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Row export in other layouts, duplicate and flip.
 
 #include "vorn_test.h"

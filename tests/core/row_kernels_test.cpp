@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vectorised row kernels against their plain references, at every
 // instruction-set level this CPU runs.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffers to and from bitmap handles.
 
 #include "gdi_test.h"

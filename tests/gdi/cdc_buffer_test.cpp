@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The off-screen buffer over an area of a device context.
 
 #include "gdi_test.h"

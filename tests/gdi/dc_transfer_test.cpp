@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffers onto device contexts and captures of what a context shows.
 
 #include "gdi_test.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The GDI behaviour the interop relies on. These run against the in-memory
 // GDI here and against a real GDI under Wine, so that the two are held to
 // the same results.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the GDI tests, which run against the in-memory GDI here and
 // against a real GDI on Windows (or under Wine).
 #ifndef VORN_TESTS_GDI_GDI_TEST_H

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Script behind the install_consumer test (see CMakeLists.txt).
 
 function(run)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // No reader allocates more than its file can justify: a file that claims a
 // huge image is refused before the pixels are allocated, and no file of the
 // suites makes an allocation out of proportion to its length.

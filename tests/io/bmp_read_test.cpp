@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The BMP reader on files built field by field: row order and padding,
 // every depth, colour tables, offsets, run-length streams and refusals.
 

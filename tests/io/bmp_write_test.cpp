@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The BMP writer: exact header bytes, padding, flattening onto the
 // background, density, failures, and round trips through the reader.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Format detection and the read and write dispatch: extension table,
 // detection order, routing, refused codes and paths with non-ASCII
 // characters through the narrow and the wide overloads.

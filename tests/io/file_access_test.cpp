@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing through a temporary name: a failed write leaves the old file as
 // it was and no stray files; a good one replaces it, keeping its
 // permission bits; links are written through, not replaced.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the image-file tests: a scratch folder, files made byte by
 // byte, BMP files built from their fields, and the reference pixels of the
 // third-party suites.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image library allocates nothing large for a file that claims a huge
 // image it cannot hold, and stays in proportion to its files otherwise.
 

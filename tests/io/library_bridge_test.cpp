@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image-library bridge: the third-party JPEG and GIF suites against an
 // independent decoder, damaged files, density from the file's resolution,
 // JPEG writing, and the way through Read and write.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The largest single allocation while a watch is open (peak_allocation.h).
 
 #include "peak_allocation.h"

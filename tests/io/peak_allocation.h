@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Records the largest single heap allocation made while a watch is open,
 // in a test program that links peak_allocation.cpp. Under
 // AddressSanitizer the sanitizer's allocation hooks are used; elsewhere

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PNG reader and writer: bKGD and pHYs both ways, exact header chunks,
 // exact round trips, refusals and failures.
 

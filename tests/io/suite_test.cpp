@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The readers on the third-party suites: every valid PngSuite file equals
 // the independent decoder's pixels and every corrupt one fails; the BMP
 // Suite's good files within the reader's formats equal theirs, the others

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The image library stand-in on its own: its error category, images over
 // caller blocks, pixel orders and the hand-over of the block, JPEG colour
 // spaces and scans, Exif blocks, size limits, GIF composition and writing.

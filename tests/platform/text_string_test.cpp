@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The string library stand-in's conversions between UTF-8 and wide text.
 
 #include "text/text_string.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The runtime's wide-path functions: path splitting with its error rules,
 // case-insensitive comparison, and files at non-ASCII wide paths.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Circles, ellipses and half circles: the worked shapes, input that paints
 // nothing, huge boxes, and the rasteriser against its plain twin.
 

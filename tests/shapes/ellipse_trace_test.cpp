@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exact arithmetic of the ellipse trace against native 128-bit integers,
 // for semi-axes up to 2^31, beyond the reach of doubles and of any walk of
 // whole shapes.

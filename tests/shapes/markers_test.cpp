@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Marker shapes: the worked markers (with the symmetric pill of whole-number
 // widths), sizes that paint nothing, and sizes far beyond the buffer.
 

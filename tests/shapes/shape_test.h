@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the shape tests: tables of drawings with the pictures they must
 // give, and the internal rasteriser's canvas over a test buffer.
 #ifndef VORN_TESTS_SHAPES_SHAPE_TEST_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counts the calls of the global operator new in a test program that links
 // alloc_counter.cpp, so that tests can check that a call allocated nothing.
 #ifndef VORN_TESTS_SUPPORT_ALLOC_COUNTER_H

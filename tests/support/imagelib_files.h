@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers for the tests of the image library and its bridge: JPEG and GIF
 // files made to order with libjpeg and giflib, over the file helpers of
 // the image-file tests.

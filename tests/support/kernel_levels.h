@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture that runs a test once per row-kernel level (plain, SSE2, AVX2),
 // skipping the levels this CPU lacks and restoring the level afterwards.
 #ifndef VORN_TESTS_SUPPORT_KERNEL_LEVELS_H

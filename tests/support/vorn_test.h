@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the test programs: building pixels without writing the
 // channel order by hand, owning buffers, comparing pixel sets and pictures,
 // reaching protected members, and finding the third-party test images.

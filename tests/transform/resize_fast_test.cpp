@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table-driven and vectorised resampling against the plain per-pixel
 // members, over random images, sizes and scales.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resampling into a caller-built buffer: results, block averaging, the four
 // per-pixel filters and their treatment of transparency.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rotation by whole degrees: sizes, the quarter-turn layouts, the copy of
 // pixels without filtering, and where every pixel lands at every angle.
 

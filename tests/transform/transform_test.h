@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the resampling, rotation and warp tests: access to the
 // protected members, buffers of random or distinct pixels, and the fixture
 // that runs a test at every kernel level.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mesh warp: arguments, the identity and doubling examples, clipping,
 // transparency, and the inverse of the bilinear map case by case.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line clipping: the direction-dependent crossings, the accept and reject
 // tests, and points anywhere in the 32-bit range.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Blended and textured polygon fills and the blended rectangle: the pixel
 // blend once per covered pixel, tiling fixed to the buffer, refused
 // textures, corner order and clipping, and the colour span kernel.

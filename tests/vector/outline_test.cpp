@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Polylines and polygon outlines: vertex coverage, closing segments, double
 // blending where segments meet, and contour sizes below 1.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The polygon fill: pixel sets of worked shapes, the winding within a
 // contour and the toggling between contours, contours left of the buffer,
 // horizontal runs, the modes, the work areas, and bad input. Every shape is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span scan converter against the plain one, on seeded random edges and
 // polygons (far outside the buffer and near the ends of the 32-bit range
 // included), and both against rules that do not depend on either: the

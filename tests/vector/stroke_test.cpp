@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Bresenham, anti-aliased and dashed lines: pixel sets, exclusive end
 // points, Wu intensities, the dash phase after clipping, and random lines
 // against a plain model that walks every step.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the line and polygon tests: polygons written as lists of
 // contours, the fills called on them, and the protected line and scan
 // converter members.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program outside the library's tree, built against an installed copy.
 
 #include <vorn/vorn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An in-memory Windows GDI for platforms that have none.
 //
 // It gives the Win32 names, types and constants of the part of GDI that

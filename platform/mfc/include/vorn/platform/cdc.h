@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A device-context class in place of MFC's CDC, for builds without MFC.
 //
 // It carries what vorn/gdi.h reads from a CDC (the handle m_hDC and
