@@ -5,8 +5,8 @@
 #include "io/io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::wstring path = scratchFile(data, size, ".png");
-    VornBuffer* b = vorn::detail::readPNG(path.c_str());
+    vorn::detail::MemorySource source(data, size);
+    VornBuffer* b = vorn::detail::readPNG(source);
     if (b) {
         touchPixels(*b);
         VornBuffer::Destroy(b);

@@ -7,6 +7,7 @@
 #include <vorn/buffer.h>
 #include <vorn/export.h>
 #include <vorn/hls.h>
+#include <vorn/io.h>
 #include <vorn/version.h>
 
 #endif

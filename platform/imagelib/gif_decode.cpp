@@ -161,6 +161,11 @@ void decodeGif(const unsigned char* data, std::size_t size, Decoded& out) {
     }
 
     const GifImageDesc& frame = gif->Image;
+    const std::uint64_t frameArea =
+        static_cast<std::uint64_t>(std::max(frame.Width, 0)) * std::max(frame.Height, 0);
+    if (frameArea > kGifFrameAreaPerScreen * screenWidth * screenHeight + kGifFrameAreaAllowance) {
+        fail(ERR_TOO_LARGE, "GIF: frame far larger than the screen");
+    }
     std::uint32_t palette[256];
     buildPalette(frame.ColorMap ? frame.ColorMap : gif->SColorMap, transparent, palette);
     std::uint32_t background = 0;

@@ -34,6 +34,10 @@ constexpr std::uint64_t kPixelsAlwaysAllowed = std::uint64_t{1} << 24;
 constexpr std::uint64_t kJpegPixelsPerByte = 1024;
 constexpr std::uint64_t kGifPixelsPerByte = 4096;
 
+/// The largest GIF frame, in pixels: 64 times the screen plus 2^20.
+constexpr std::uint64_t kGifFrameAreaPerScreen = 64;
+constexpr std::uint64_t kGifFrameAreaAllowance = std::uint64_t{1} << 20;
+
 /// Whether a width x height image of 4-byte pixels is acceptable: it must
 /// fit kMaxBlockBytes and, beyond kPixelsAlwaysAllowed, claim at most
 /// pixelsPerByte pixels per byte of a file of fileBytes bytes. Returns null
@@ -90,7 +94,11 @@ struct Decoded {
 void decodeJpeg(const unsigned char* data, std::size_t size, Decoded& out);
 
 /// Decodes the first frame of a whole GIF file held in memory onto its
-/// logical screen. Throws on failure.
+/// logical screen. A frame whose area exceeds kGifFrameAreaPerScreen times
+/// the screen's plus kGifFrameAreaAllowance pixels is refused: an
+/// interlaced frame delivers its rows spread over its whole height, so
+/// decoding what reaches the screen costs work in proportion to the frame.
+/// Throws on failure.
 void decodeGif(const unsigned char* data, std::size_t size, Decoded& out);
 
 /// The resolution stated by an Exif block (the content of an APP1 segment
@@ -100,9 +108,21 @@ void decodeGif(const unsigned char* data, std::size_t size, Decoded& out);
 bool exifResolutionInch(const unsigned char* tiff, std::size_t size, double& x, double& y);
 
 /// Writes width x height pixels of layout `colorSpace` (rows from the top
-/// when topDown) to `file` as a baseline JPEG. Throws on failure.
-void encodeJpeg(std::FILE* file, const unsigned char* pixels, unsigned int width,
-                unsigned int height, ColorSpace colorSpace, bool topDown, int quality);
+/// when topDown) through `write` as a baseline JPEG. Throws on failure.
+void encodeJpeg(const TalvoMainImage::ByteWriter& write, const unsigned char* pixels,
+                unsigned int width, unsigned int height, ColorSpace colorSpace, bool topDown,
+                int quality);
+
+/// Whether the first bytes are those of a JPEG (FF D8 FF) or a GIF
+/// ("GIF87a", "GIF89a") file.
+bool isJpeg(const unsigned char* data, std::size_t size);
+bool isGif(const unsigned char* data, std::size_t size);
+
+/// The longest side of a JPEG file (libjpeg's limit).
+constexpr unsigned int kMaxJpegSide = 65500;
+
+/// The most bytes the library looks at to tell its formats apart.
+constexpr std::size_t kSignatureBytes = 6;
 
 } // namespace TalvoImage::detail
 

@@ -19,9 +19,10 @@ namespace TalvoImage::detail {
 
 namespace {
 
-/// More scans than any sensible progressive file has; a file with many
-/// more makes the decoder redo its work for each one.
-constexpr int kMaxScans = 1000;
+/// More scans than real encoders write (6 to about 60); every scan makes
+/// the decoder pass over the whole image again, so a file of many small
+/// scans costs far more than its size suggests.
+constexpr int kMaxScans = 100;
 
 /// Rows handed to libjpeg per call.
 constexpr int kRowsPerCall = 16;
@@ -45,21 +46,36 @@ struct ErrorState {
 void onError(j_common_ptr cinfo) {
     ErrorState* state = reinterpret_cast<ErrorState*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, state->message);
-    state->code = ERR_BAD_IMAGE;
+    switch (cinfo->err->msg_code) {
+    case JERR_SOF_UNSUPPORTED:
+    case JERR_BAD_PRECISION:
+    case JERR_NOT_COMPILED:
+        // A valid file of a kind this decoder does not read (lossless,
+        // 12-bit samples).
+        state->code = ERR_NOT_IMPLEMENTED;
+        break;
+    default:
+        state->code = ERR_BAD_IMAGE;
+        break;
+    }
     jumpOut(cinfo);
 }
 
 // Trace messages (level >= 0) are dropped. Warnings report damage that the
-// decoder repairs locally, and are tolerated, except for Huffman-coded data
-// that ends while the decoder still needs bits: libjpeg would make up the
-// rest of the picture. (Data that runs out where only the end marker or
-// whole later scans are missing, or arithmetic-coded data that ends early,
-// which the standard allows, still gives every row.)
+// decoder repairs locally, and are tolerated, except for two:
+// - Huffman-coded data that ends while the decoder still needs bits:
+//   libjpeg would make up the rest of the picture. (Data that runs out where
+//   only the end marker or whole later scans are missing, or
+//   arithmetic-coded data that ends early, which the standard allows, still
+//   gives every row.)
+// - A progressive scan that repeats or skips a refinement step: no encoder
+//   writes one, and repeating scans is how a small file makes the decoder
+//   pass over a large image again and again.
 void onMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) {
         return;
     }
-    if (cinfo->err->msg_code == JWRN_HIT_MARKER) {
+    if (cinfo->err->msg_code == JWRN_HIT_MARKER || cinfo->err->msg_code == JWRN_BOGUS_PROGRESSION) {
         onError(cinfo);
     }
 }

@@ -6,9 +6,11 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <memory>
 #include <new>
 
 // jpeglib.h needs FILE and size_t declared first.
+#include <jerror.h>
 #include <jpeglib.h>
 
 namespace TalvoImage::detail {
@@ -39,6 +41,37 @@ struct Session {
     bool created;
 };
 
+/// libjpeg's destination: a block that is handed to the writer whenever it
+/// fills, and once more with the rest at the end.
+struct Destination {
+    jpeg_destination_mgr pub; // first, so that libjpeg's pointer is also ours
+    const TalvoMainImage::ByteWriter* write;
+    JOCTET block[64 * 1024];
+};
+
+void startDestination(j_compress_ptr cinfo) {
+    Destination* d = reinterpret_cast<Destination*>(cinfo->dest);
+    d->pub.next_output_byte = d->block;
+    d->pub.free_in_buffer = sizeof d->block;
+}
+
+boolean emptyDestination(j_compress_ptr cinfo) {
+    Destination* d = reinterpret_cast<Destination*>(cinfo->dest);
+    if (!(*d->write)(d->block, sizeof d->block)) {
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    }
+    startDestination(cinfo);
+    return TRUE;
+}
+
+void finishDestination(j_compress_ptr cinfo) {
+    Destination* d = reinterpret_cast<Destination*>(cinfo->dest);
+    const std::size_t used = sizeof d->block - d->pub.free_in_buffer;
+    if (used > 0 && !(*d->write)(d->block, used)) {
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    }
+}
+
 struct Input {
     const unsigned char* pixels;
     unsigned int width;
@@ -52,13 +85,16 @@ struct Input {
 // Runs libjpeg over every row. Returns false after an error, with the
 // message in s.error. libjpeg's errors arrive by longjmp, so no object with
 // a destructor may live in this function.
-bool runEncoder(Session& s, std::FILE* file, const Input& in) {
+bool runEncoder(Session& s, Destination& dest, const Input& in) {
     if (setjmp(s.error.jump)) {
         return false;
     }
     jpeg_create_compress(&s.cinfo);
     s.created = true;
-    jpeg_stdio_dest(&s.cinfo, file);
+    dest.pub.init_destination = startDestination;
+    dest.pub.empty_output_buffer = emptyDestination;
+    dest.pub.term_destination = finishDestination;
+    s.cinfo.dest = &dest.pub;
     s.cinfo.image_width = in.width;
     s.cinfo.image_height = in.height;
     s.cinfo.input_components = in.components;
@@ -88,8 +124,9 @@ bool runEncoder(Session& s, std::FILE* file, const Input& in) {
 
 } // namespace
 
-void encodeJpeg(std::FILE* file, const unsigned char* pixels, unsigned int width,
-                unsigned int height, ColorSpace colorSpace, bool topDown, int quality) {
+void encodeJpeg(const TalvoMainImage::ByteWriter& write, const unsigned char* pixels,
+                unsigned int width, unsigned int height, ColorSpace colorSpace, bool topDown,
+                int quality) {
     Input in{pixels, width, height, JCS_UNKNOWN, 0, topDown, quality};
     switch (colorSpace) {
     case CS_BGRA:
@@ -116,7 +153,7 @@ void encodeJpeg(std::FILE* file, const unsigned char* pixels, unsigned int width
         fail(ERR_NOT_IMPLEMENTED, "unknown colour space");
     }
     // libjpeg's own limit on a side.
-    if (width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
+    if (width > kMaxJpegSide || height > kMaxJpegSide) {
         fail(ERR_TOO_LARGE, "JPEG sides are limited to 65,500 pixels");
     }
     in.quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
@@ -125,7 +162,10 @@ void encodeJpeg(std::FILE* file, const unsigned char* pixels, unsigned int width
     s.cinfo.err = jpeg_std_error(&s.error.pub);
     s.error.pub.error_exit = onError;
     s.error.pub.emit_message = onMessage;
-    const bool ok = runEncoder(s, file, in);
+    // The block is large: it lives on the heap, not the stack.
+    std::unique_ptr<Destination> dest(new Destination());
+    dest->write = &write;
+    const bool ok = runEncoder(s, *dest, in);
     if (s.created) {
         jpeg_destroy_compress(&s.cinfo);
     }

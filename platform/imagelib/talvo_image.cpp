@@ -64,6 +64,14 @@ std::size_t bytesPerPixel(ColorSpace colorSpace) {
     }
 }
 
+bool isJpeg(const unsigned char* d, std::size_t n) {
+    return n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF;
+}
+
+bool isGif(const unsigned char* d, std::size_t n) {
+    return n >= 6 && std::memcmp(d, "GIF8", 4) == 0 && (d[4] == '7' || d[4] == '9') && d[5] == 'a';
+}
+
 MallocBlock::MallocBlock(std::size_t bytes) {
     data_ = static_cast<unsigned char*>(std::malloc(bytes == 0 ? 1 : bytes));
     if (!data_) {
@@ -87,7 +95,9 @@ struct FileCloser {
     }
 };
 
-// Reads the whole file; its size is limited to what a block may hold.
+// Reads the whole file; its size is limited to what a block may hold. The
+// first bytes are looked at before the rest, so that a large file of
+// another kind is refused without being read.
 MallocBlock readWholeFile(const char* path, std::size_t& size) {
     if (!path || !*path) {
         fail(ERR_FILE, "no file name");
@@ -95,6 +105,11 @@ MallocBlock readWholeFile(const char* path, std::size_t& size) {
     FileCloser in{std::fopen(path, "rb")};
     if (!in.file) {
         fail(ERR_FILE, "cannot open file");
+    }
+    unsigned char head[detail::kSignatureBytes] = {};
+    const std::size_t headBytes = std::fread(head, 1, sizeof head, in.file);
+    if (!detail::isJpeg(head, headBytes) && !detail::isGif(head, headBytes)) {
+        fail(ERR_NOT_IMPLEMENTED, "not a JPEG or GIF file");
     }
     if (std::fseek(in.file, 0, SEEK_END) != 0) {
         fail(ERR_FILE, "cannot seek in file");
@@ -113,14 +128,6 @@ MallocBlock readWholeFile(const char* path, std::size_t& size) {
         fail(ERR_FILE, "cannot read file");
     }
     return data;
-}
-
-bool isJpeg(const unsigned char* d, std::size_t n) {
-    return n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF;
-}
-
-bool isGif(const unsigned char* d, std::size_t n) {
-    return n >= 6 && std::memcmp(d, "GIF8", 4) == 0 && (d[4] == '7' || d[4] == '9') && d[5] == 'a';
 }
 
 // Where each output byte comes from: a byte index of the stored pixel, or
@@ -188,11 +195,16 @@ ChannelMap parseOrder(const std::string& order, ColorSpace stored) {
 TalvoMainImage::TalvoMainImage(const char* path) {
     std::size_t size = 0;
     const MallocBlock file = readWholeFile(path, size);
+    TalvoMainImage loaded(file.get(), size);
+    swap(loaded);
+}
+
+TalvoMainImage::TalvoMainImage(const unsigned char* data, std::size_t size) {
     detail::Decoded decoded;
-    if (isJpeg(file.get(), size)) {
-        detail::decodeJpeg(file.get(), size, decoded);
-    } else if (isGif(file.get(), size)) {
-        detail::decodeGif(file.get(), size, decoded);
+    if (detail::isJpeg(data, size)) {
+        detail::decodeJpeg(data, size, decoded);
+    } else if (detail::isGif(data, size)) {
+        detail::decodeGif(data, size, decoded);
     } else {
         fail(ERR_NOT_IMPLEMENTED, "not a JPEG or GIF file");
     }
@@ -344,6 +356,10 @@ void TalvoMainImage::WriteImage(const std::string& utf8Path, ImageType type, int
     if (utf8Path.empty() || utf8Path.find('\0') != std::string::npos) {
         fail(ERR_FILE, "bad file name");
     }
+    // Refused before the file is opened, which would empty it.
+    if (width_ > detail::kMaxJpegSide || height_ > detail::kMaxJpegSide) {
+        fail(ERR_TOO_LARGE, "JPEG sides are limited to 65,500 pixels");
+    }
 #if defined(_WIN32)
     std::FILE* file = _wfopen(textlib::utf8ToWide(utf8Path).c_str(), L"wb");
 #else
@@ -353,7 +369,11 @@ void TalvoMainImage::WriteImage(const std::string& utf8Path, ImageType type, int
         fail(ERR_FILE, "cannot create file");
     }
     try {
-        detail::encodeJpeg(file, pixels_, width_, height_, colorSpace_, topDown_, quality);
+        WriteImage(
+            [file](const unsigned char* data, std::size_t size) {
+                return std::fwrite(data, 1, size, file) == size;
+            },
+            type, quality);
     } catch (...) {
         std::fclose(file);
         throw;
@@ -361,6 +381,16 @@ void TalvoMainImage::WriteImage(const std::string& utf8Path, ImageType type, int
     if (std::fclose(file) != 0) {
         fail(ERR_FILE, "cannot write file");
     }
+}
+
+void TalvoMainImage::WriteImage(const ByteWriter& write, ImageType type, int quality) const {
+    if (type != IT_JPEG) {
+        fail(ERR_NOT_IMPLEMENTED, "only JPEG files can be written");
+    }
+    if (!pixels_) {
+        fail(ERR_NULL_VALUE, "the image's pixels were handed out");
+    }
+    detail::encodeJpeg(write, pixels_, width_, height_, colorSpace_, topDown_, quality);
 }
 
 } // namespace TalvoImage

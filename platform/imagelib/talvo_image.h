@@ -13,6 +13,8 @@
 #ifndef VORN_PLATFORM_IMAGELIB_TALVO_IMAGE_H
 #define VORN_PLATFORM_IMAGELIB_TALVO_IMAGE_H
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -100,10 +102,18 @@ public:
     /// must not exceed 2,147,483,647 bytes, and an image of more than
     /// 16,777,216 pixels must not claim more pixels than its file could
     /// plausibly hold (1,024 per byte of a JPEG file, 4,096 per byte of a
-    /// GIF file). Larger claims throw ERR_TOO_LARGE. A JPEG with more than
-    /// 1,000 scans, or whose Huffman-coded data ends before its last row,
-    /// and a GIF whose first frame ends early throw ERR_BAD_IMAGE.
+    /// GIF file). Larger claims throw ERR_TOO_LARGE, and so does a GIF
+    /// frame whose area exceeds 64 times the screen's plus 2^20 pixels. A
+    /// JPEG with more than 100 scans, a progressive JPEG whose scans repeat
+    /// or skip a refinement (as the decoder reports it), or whose
+    /// Huffman-coded data ends before its last row, and a GIF whose first
+    /// frame ends early throw ERR_BAD_IMAGE. The first bytes are checked
+    /// before the rest of the file is read.
     explicit TalvoMainImage(const char* path);
+
+    /// Loads an image held in memory: `size` bytes at `data`, read only
+    /// during the call. Otherwise as the constructor from a path.
+    TalvoMainImage(const unsigned char* data, std::size_t size);
 
     /// Makes an image of width x height pixels over `pixels`, laid out as
     /// `colorSpace` says, rows from the top down when `topDown` (else from
@@ -160,6 +170,14 @@ public:
     /// file cannot be created or written; a file already created is left
     /// as it is.
     void WriteImage(const std::string& utf8Path, ImageType type, int quality) const override;
+
+    /// Receives the bytes of an encoded image in order; returns false to
+    /// stop the encoding.
+    using ByteWriter = std::function<bool(const unsigned char* data, std::size_t size)>;
+
+    /// The same, handing the file's bytes to `write` instead of a file. A
+    /// writer that returns false ends the encoding with ERR_FILE.
+    void WriteImage(const ByteWriter& write, ImageType type, int quality) const;
 
     /// Cuts `text` at every `delimiter`: n delimiters give n + 1 pieces,
     /// empty pieces included ("a,,b" gives "a", "", "b"; "" gives one empty

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace vorn::detail {
@@ -56,28 +57,14 @@ struct BmpHeader {
     std::uint32_t coloursUsed = 0;
 };
 
-/// Reads and drops up to n bytes; stops early at the end of the file.
-void skipBytes(std::FILE* file, long long n) {
-    unsigned char scratch[4096];
-    while (n > 0) {
-        const std::size_t want = static_cast<std::size_t>(
-            std::min<long long>(n, static_cast<long long>(sizeof scratch)));
-        const std::size_t got = std::fread(scratch, 1, want, file);
-        if (got == 0) {
-            return;
-        }
-        n -= static_cast<long long>(got);
-    }
-}
-
 /// Reads the header of the generation `header.headerSize` names, whose
 /// first four bytes (the size) were already read. False for a generation
 /// the reader does not know.
-bool readInfoHeader(std::FILE* file, BmpHeader& header) {
+bool readInfoHeader(ByteSource& source, BmpHeader& header) {
     unsigned char raw[kExtendedHeaderBytes] = {};
     switch (header.headerSize) {
     case kCoreHeaderBytes:
-        std::fread(raw + 4, 1, kCoreHeaderBytes - 4, file);
+        source.read(raw + 4, kCoreHeaderBytes - 4);
         header.width = s16(raw + 4);
         header.height = s16(raw + 6);
         header.planes = u16(raw + 8);
@@ -86,7 +73,7 @@ bool readInfoHeader(std::FILE* file, BmpHeader& header) {
     case kInfoHeaderBytes:
     case kExtendedHeaderBytes:
         // The extended header's last 24 bytes are read past unused.
-        std::fread(raw + 4, 1, header.headerSize - 4, file);
+        source.read(raw + 4, header.headerSize - 4);
         header.width = s32(raw + 4);
         header.height = s32(raw + 8);
         header.planes = u16(raw + 12);
@@ -104,7 +91,7 @@ bool readInfoHeader(std::FILE* file, BmpHeader& header) {
 /// Reads the colour table that follows the header into `table` and returns
 /// the number of bytes it took in the file (entries beyond what the pixel
 /// depth can index are read past).
-long long readColourTable(std::FILE* file, const BmpHeader& header, BmpColourTable& table) {
+long long readColourTable(ByteSource& source, const BmpHeader& header, BmpColourTable& table) {
     const bool core = header.headerSize == kCoreHeaderBytes;
     const bool indexed = header.bitCount >= 1 && header.bitCount <= 8;
     long long count = 0;
@@ -122,13 +109,13 @@ long long readColourTable(std::FILE* file, const BmpHeader& header, BmpColourTab
     if (usable > 0) {
         unsigned char raw[256 * 4] = {};
         const std::size_t bytes = static_cast<std::size_t>(usable) * entryBytes;
-        std::fread(raw, 1, bytes, file);
+        source.read(raw, bytes);
         for (long long i = 0; i < usable; ++i) {
             const unsigned char* e = raw + i * entryBytes;
             table.entry[i] = packColour(e[2], e[1], e[0], 255);
         }
     }
-    skipBytes(file, (count - usable) * entryBytes);
+    source.skip(static_cast<unsigned long long>((count - usable) * entryBytes));
     return count * entryBytes;
 }
 
@@ -184,7 +171,7 @@ void expandRow32(const unsigned char* row, _VORNRGBAQUAD* out, int width) {
 
 /// Decodes uncompressed rows, the first in the file being the bottom row.
 /// False for an unsupported depth or a short row.
-bool decodeRows(std::FILE* file, const BmpHeader& header, VornBuffer& buffer,
+bool decodeRows(ByteSource& source, const BmpHeader& header, VornBuffer& buffer,
                 const BmpColourTable& table) {
     const int width = buffer.getWidth();
     const int height = buffer.getHeight();
@@ -194,7 +181,8 @@ bool decodeRows(std::FILE* file, const BmpHeader& header, VornBuffer& buffer,
     unsigned char* row = storage.data();
     bool ok = true;
     for (int y = height - 1; y >= 0 && ok; --y) {
-        if (std::fread(row, 1, padded, file) != padded) {
+        if (source.read(row, padded) != padded) {
+            noteFailure(Status::Corrupt, "BMP: the pixel rows end early");
             ok = false;
             break;
         }
@@ -220,15 +208,15 @@ bool decodeRows(std::FILE* file, const BmpHeader& header, VornBuffer& buffer,
     return ok;
 }
 
-/// Bytes of a run-length stream, read from the file a block at a time.
+/// Bytes of a run-length stream, read from the source a block at a time.
 class ByteStream {
 public:
-    explicit ByteStream(std::FILE* file) : file_(file) {}
+    explicit ByteStream(ByteSource& source) : source_(source) {}
 
-    /// The next byte; false at the end of the file.
+    /// The next byte; false at the end of the source.
     bool next(unsigned char& out) {
         if (pos_ == end_) {
-            end_ = std::fread(block_, 1, sizeof block_, file_);
+            end_ = source_.read(block_, sizeof block_);
             pos_ = 0;
             if (end_ == 0) {
                 return false;
@@ -239,7 +227,7 @@ public:
     }
 
 private:
-    std::FILE* file_;
+    ByteSource& source_;
     unsigned char block_[4096];
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
@@ -283,9 +271,9 @@ _VORNRGBAQUAD* rowOf(VornBuffer& buffer, long long y) {
 /// reads an absolute run of v pixels with its pad byte, storing what lies
 /// below the width, and returns false when the stream ended inside it.
 template <typename EncodedRun, typename AbsoluteRun>
-bool decodeRunLength(VornBuffer& buffer, std::FILE* file, EncodedRun encoded,
+bool decodeRunLength(VornBuffer& buffer, ByteSource& source, EncodedRun encoded,
                      AbsoluteRun absolute) {
-    ByteStream in(file);
+    ByteStream in(source);
     const long long width = buffer.getWidth();
     RlePosition at;
     at.y = buffer.getHeight() - 1;
@@ -330,7 +318,7 @@ void expandRow1(const unsigned char* row, int y, VornBuffer& buffer, const BmpCo
     }
 }
 
-bool decodeRLE8(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file) {
+bool decodeRLE8(VornBuffer& buffer, const BmpColourTable& table, ByteSource& source) {
     const auto encoded = [&table](_VORNRGBAQUAD* row, long long x, long long end, unsigned char v) {
         for (; x < end; ++x) {
             row[x] = table.entry[v];
@@ -351,10 +339,10 @@ bool decodeRLE8(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file
         unsigned char pad;
         return !(v & 1) || in.next(pad);
     };
-    return decodeRunLength(buffer, file, encoded, absolute);
+    return decodeRunLength(buffer, source, encoded, absolute);
 }
 
-bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file) {
+bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, ByteSource& source) {
     // Alternates the two nibbles, high first.
     const auto encoded = [&table](_VORNRGBAQUAD* row, long long x, long long end, unsigned char v) {
         const _VORNRGBAQUAD colours[2] = {table.entry[v >> 4], table.entry[v & 15]};
@@ -383,46 +371,50 @@ bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file
         unsigned char pad;
         return !(bytes & 1) || in.next(pad);
     };
-    return decodeRunLength(buffer, file, encoded, absolute);
+    return decodeRunLength(buffer, source, encoded, absolute);
 }
 
-VornBuffer* readBMP(const wchar_t* path) {
-    std::FILE* file = openFile(path, L"rb");
-    if (!file) {
-        return nullptr;
-    }
-    FileCloser closer(file);
-
+VornBuffer* readBMP(ByteSource& source) {
     unsigned char fileHeader[kFileHeaderBytes];
-    if (std::fread(fileHeader, 1, kFileHeaderBytes, file) != kFileHeaderBytes) {
+    if (source.read(fileHeader, kFileHeaderBytes) != kFileHeaderBytes) {
+        noteFailure(Status::Corrupt, "BMP: file header cut short");
         return nullptr;
     }
     if (fileHeader[0] != 'B' || fileHeader[1] != 'M') {
+        noteFailure(Status::UnknownFormat, "BMP: no 'BM' signature");
         return nullptr;
     }
     BmpHeader header;
     header.dataOffset = u32(fileHeader + 10);
 
     unsigned char sizeField[4];
-    if (std::fread(sizeField, 1, 4, file) != 4) {
+    if (source.read(sizeField, 4) != 4) {
+        noteFailure(Status::Corrupt, "BMP: header size cut short");
         return nullptr;
     }
     header.headerSize = u32(sizeField);
-    if (!readInfoHeader(file, header)) {
+    if (!readInfoHeader(source, header)) {
+        noteFailure(header.headerSize >= kCoreHeaderBytes && header.headerSize <= 124
+                        ? Status::Unsupported
+                        : Status::Corrupt,
+                    "BMP: header size " + std::to_string(header.headerSize));
         return nullptr;
     }
 
     BmpColourTable table;
-    const long long tableBytes = readColourTable(file, header, table);
+    const long long tableBytes = readColourTable(source, header, table);
     // The pixel data starts at the file header's offset, or right after
     // the table when the offset points into the headers or the table.
     const long long tableEnd =
         kFileHeaderBytes + static_cast<long long>(header.headerSize) + tableBytes;
     const long long gap = static_cast<long long>(header.dataOffset) - tableEnd;
-    skipBytes(file, gap);
+    if (gap > 0) {
+        source.skip(static_cast<unsigned long long>(gap));
+    }
     const long long dataStart = tableEnd + std::max(gap, 0LL);
 
     if (header.planes != 1) {
+        noteFailure(Status::Corrupt, "BMP: planes " + std::to_string(header.planes));
         return nullptr;
     }
     const bool rle8 = header.compression == kCompressionRle8;
@@ -430,35 +422,50 @@ VornBuffer* readBMP(const wchar_t* path) {
     if (header.compression == kCompressionNone) {
         const int b = header.bitCount;
         if (b != 1 && b != 4 && b != 8 && b != 24 && b != 32) {
+            noteFailure(Status::Unsupported, "BMP: " + std::to_string(b) + " bits per pixel");
             return nullptr;
         }
     } else if (!(rle8 && header.bitCount == 8) && !(rle4 && header.bitCount == 4)) {
         // Bit fields, embedded JPEG or PNG, and run-length codes at a
         // depth they were not made for.
+        noteFailure(Status::Unsupported,
+                    "BMP: compression " + std::to_string(header.compression) + " at " +
+                        std::to_string(header.bitCount) + " bits per pixel");
         return nullptr;
     }
 
     // The size must be one Build accepts and one the file can justify,
     // before anything is allocated.
-    if (pixelBlockBytes(header.width, header.height) == 0) {
+    if (header.width < 1 || header.height < 1) {
+        noteFailure(header.height < 0 ? Status::Unsupported : Status::Corrupt,
+                    "BMP: size " + std::to_string(header.width) + " x " +
+                        std::to_string(header.height));
         return nullptr;
     }
-    const long long length = fileLength(file);
+    if (pixelBlockBytes(header.width, header.height) == 0) {
+        noteFailure(Status::TooLarge, "BMP: size " + std::to_string(header.width) + " x " +
+                                          std::to_string(header.height));
+        return nullptr;
+    }
+    const long long length = source.size();
     if (length >= 0) {
         const long long available = std::max(length - dataStart, 0LL);
         const long long pixels = static_cast<long long>(header.width) * header.height;
         if (header.compression == kCompressionNone) {
             const long long padded = (rowDataBytes(header.width, header.bitCount) + 3) & ~3LL;
             if (padded > available / header.height) {
+                noteFailure(Status::Corrupt, "BMP: file too short for its pixel rows");
                 return nullptr;
             }
         } else if (pixels / kMaxPixelsPerFileByte > length) {
+            noteFailure(Status::TooLarge, "BMP: size far beyond what the file could hold");
             return nullptr;
         }
     }
 
     VornBuffer* buffer = VornBuffer::Build(header.width, header.height, nullptr);
     if (!buffer) {
+        noteFailure(Status::TooLarge, "BMP: size beyond the library's limits");
         return nullptr;
     }
     buffer->setDensity(0, header.densityX, header.densityY);
@@ -466,11 +473,11 @@ VornBuffer* readBMP(const wchar_t* path) {
     bool ok = false;
     try {
         if (rle8) {
-            ok = decodeRLE8(*buffer, table, file);
+            ok = decodeRLE8(*buffer, table, source);
         } else if (rle4) {
-            ok = decodeRLE4(*buffer, table, file);
+            ok = decodeRLE4(*buffer, table, source);
         } else {
-            ok = decodeRows(file, header, *buffer, table);
+            ok = decodeRows(source, header, *buffer, table);
         }
     } catch (...) {
         // Out of memory for the row: the caller gets the exception, not a
@@ -479,6 +486,7 @@ VornBuffer* readBMP(const wchar_t* path) {
         throw;
     }
     if (!ok) {
+        noteFailure(Status::Corrupt, "BMP: run-length data ends before its end code");
         VornBuffer::Destroy(buffer);
     }
     return buffer;

@@ -74,11 +74,12 @@ unsigned char flattenChannel(unsigned c, unsigned a, unsigned bg) {
     return flattenChannelReference(c, a, bg);
 }
 
-int writeBMP(const VornBuffer& buffer, const wchar_t* path) {
+int writeBMP(const VornBuffer& buffer, ByteSink& sink) {
     const int width = buffer.getWidth();
     const int height = buffer.getHeight();
     const _VORNRGBAQUAD* pixels = buffer.getPixels();
     if (!pixels || width < 1 || height < 1) {
+        noteFailure(Status::InvalidArgument, "BMP: buffer without pixels");
         return -1;
     }
     // A buffer holds at most 2^31 - 1 bytes of 4-byte pixels, so 3-byte
@@ -87,15 +88,9 @@ int writeBMP(const VornBuffer& buffer, const wchar_t* path) {
     const std::uint64_t fileBytes = kHeadersBytes + static_cast<std::uint64_t>(padded) * height;
 
     // Rows are converted into a block of several rows and written a block
-    // at a time: one system call per row would cost more than the
-    // conversion. The block is made before the file is opened.
+    // at a time.
     const std::size_t rowsPerBlock = std::max<std::size_t>(1, kBlockBytes / padded);
     std::vector<unsigned char> block(rowsPerBlock * padded);
-
-    std::FILE* file = openFile(path, L"wb");
-    if (!file) {
-        return -1;
-    }
 
     unsigned char headers[kHeadersBytes] = {};
     headers[0] = 'B';
@@ -118,7 +113,7 @@ int writeBMP(const VornBuffer& buffer, const wchar_t* path) {
         bg = packColour(red, green, blue, 0);
     }
 
-    bool ok = writeBytes(file, headers, kHeadersBytes);
+    bool ok = sink.write(headers, kHeadersBytes);
     int y = height - 1;
     while (y >= 0 && ok) {
         std::size_t filled = 0;
@@ -126,12 +121,9 @@ int writeBMP(const VornBuffer& buffer, const wchar_t* path) {
             flattenRow(pixels + static_cast<std::size_t>(y) * width, width, bg,
                        block.data() + filled, padded);
         }
-        ok = writeBytes(file, block.data(), filled);
+        ok = sink.write(block.data(), filled);
     }
-    // A short write or a failed close (a full disk, an I/O error) is a
-    // failure: the file on disk is not the image.
-    const bool closed = closeFile(file);
-    return ok && closed ? 0 : -1;
+    return ok ? 0 : -1;
 }
 
 } // namespace vorn::detail

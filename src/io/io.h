@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Internal to the library: the image-file handlers, the dispatch that
-// chooses between them and what they share. All paths are wide text.
+// chooses between them and what they share. Handlers read and write
+// through the byte seam (stream.h).
 #ifndef VORN_SRC_IO_IO_H
 #define VORN_SRC_IO_IO_H
+
+#include "io/failure.h"
+#include "io/stream.h"
 
 #include <vorn/buffer.h>
 
 #include <cstddef>
-#include <cstdio>
+#include <filesystem>
 
 namespace vorn::detail {
 
@@ -18,38 +22,54 @@ constexpr int kFormatBmp = 3;
 constexpr int kFormatGif = 4;
 constexpr int kFormatUnknown = -1;
 
-/// The format code from the path's extension alone (.png, .gif, .jpg, .bmp,
-/// case-insensitive), else -1.
-int formatFromExtension(const wchar_t* path);
-/// The format code from the file's first bytes, falling back to the
-/// extension; -1 when the file cannot be opened.
-int detectFormat(const wchar_t* path);
-/// The write dispatcher behind VornBuffer::write: 0 or -1.
-int writeFile(const VornBuffer& buffer, const wchar_t* path, int format);
+/// The largest side of a JPEG file (libjpeg's limit).
+constexpr long long kMaxJpegSide = 65500;
 
-// Readers return a new buffer owned by the caller, or null. Writers return
-// 0 or -1.
-VornBuffer* readBMP(const wchar_t* path);
-int writeBMP(const VornBuffer& buffer, const wchar_t* path);
-VornBuffer* readPNG(const wchar_t* path);
-int writePNG(const VornBuffer& buffer, const wchar_t* path);
+/// Settings of the writers. The described entry points use the defaults.
+struct WriteOptions {
+    int jpegQuality = 50; ///< 1 to 100
+};
+
+/// The format code from the path's extension alone (.png, .gif, .jpg, .bmp,
+/// case-insensitive; the text after the last dot of the file name), else
+/// -1. Both '/' and '\\' end a folder name.
+int formatFromExtension(const std::filesystem::path& path);
+/// The format code from the first bytes of the source (which are not
+/// consumed), -1 when no signature matches.
+int formatFromContent(ByteSource& source);
+
+/// Reads an image from the source. `format` 0 detects from the content,
+/// with the extension of `name` as fallback when there is one; other codes
+/// as VornBuffer::Read takes them. Null on failure (the reason noted).
+VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::path* name);
+/// Encodes the buffer as format 1, 2 or 3 into the sink (not committed);
+/// 0 or -1 (the reason noted).
+int writeImage(const VornBuffer& buffer, int format, ByteSink& sink,
+               const WriteOptions& options = WriteOptions());
+
+// Readers take the source positioned at the start of the image and return a
+// new buffer owned by the caller, or null. Writers return 0 or -1 and leave
+// committing to the caller. Every failure notes its reason.
+VornBuffer* readBMP(ByteSource& source);
+int writeBMP(const VornBuffer& buffer, ByteSink& sink);
+VornBuffer* readPNG(ByteSource& source);
+int writePNG(const VornBuffer& buffer, ByteSink& sink);
 /// The image library's reader (JPEG, GIF and every file not recognised as
 /// PNG or BMP) and its JPEG writer. Present when the library is built with
 /// VORN_WITH_IMAGELIB (the macro VORN_HAVE_IMAGELIB is then defined for the
 /// io sources).
 ///
-/// readLibraryImage: the library loads the file (it tells JPEG and GIF
-/// apart by content) and hands over its pixel block, which the new buffer
-/// owns. The file's resolution, truncated to whole dots per inch, becomes
-/// the density (unit 1) unless both values truncate to 0; otherwise the
-/// density stays 3780 pixels per metre. Background and transparency are
-/// not set. Null for any library failure, caught as std::exception.
-VornBuffer* readLibraryImage(const wchar_t* path);
-/// writeLibraryImage: a baseline JPEG at quality 50 with 4:2:0 colour
-/// subsampling; alpha, density, background and transparency are not
-/// written. 0, or -1 for any library failure (a file already created is
-/// left as the library left it).
-int writeLibraryImage(const VornBuffer& buffer, const wchar_t* path);
+/// readLibraryImage: content that is neither JPEG nor GIF by its first bytes
+/// is refused before anything else is read. The library decodes the
+/// content and hands over its pixel block, which the new buffer owns. The
+/// file's resolution, truncated to whole dots per inch, becomes the density
+/// (unit 1) unless both values truncate to 0; otherwise the density stays
+/// 3780 pixels per metre. Background and transparency are not set.
+VornBuffer* readLibraryImage(ByteSource& source);
+/// writeLibraryImage: a baseline JPEG at the options' quality (50 for the
+/// described entry points) with 4:2:0 colour subsampling; alpha, density,
+/// background and transparency are not written.
+int writeLibraryImage(const VornBuffer& buffer, ByteSink& sink, int quality);
 
 // ---------------------------------------------------------------------------
 // BMP decoding steps
@@ -66,13 +86,13 @@ struct BmpColourTable {
 /// pixels) as buffer row y.
 void expandRow1(const unsigned char* row, int y, VornBuffer& buffer, const BmpColourTable& table);
 
-/// Decode the run-length streams of 8-bit and 4-bit indices from the file's
-/// current position into the buffer, the first row of the stream being the
+/// Decode the run-length streams of 8-bit and 4-bit indices from the
+/// source's current position into the buffer, the first row of the stream being the
 /// bottom row. True when the end-of-bitmap code was reached, or when an end
 /// of line or a delta moved above the top row (decoding stops there); false
-/// when the file ended first. Nothing outside the buffer is written.
-bool decodeRLE8(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file);
-bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file);
+/// when the source ended first. Nothing outside the buffer is written.
+bool decodeRLE8(VornBuffer& buffer, const BmpColourTable& table, ByteSource& source);
+bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, ByteSource& source);
 
 /// The flattening of the BMP writer: channel c at alpha a over the
 /// background channel bg, as c x (a / 255) + bg x (1 - a / 255) in double
@@ -81,50 +101,6 @@ bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, std::FILE* file
 /// flattenChannelReference.
 unsigned char flattenChannel(unsigned c, unsigned a, unsigned bg);
 unsigned char flattenChannelReference(unsigned c, unsigned a, unsigned bg);
-
-// ---------------------------------------------------------------------------
-// Files
-// ---------------------------------------------------------------------------
-
-/// Opens a file at a wide path with the runtime's wide fopen; null when it
-/// cannot be opened. `mode` is a wide fopen mode such as L"rb".
-std::FILE* openFile(const wchar_t* path, const wchar_t* mode);
-
-/// Length of an open file in bytes, -1 when it cannot be told (a pipe).
-/// The file position is kept.
-long long fileLength(std::FILE* file);
-
-/// Writes n bytes; false unless all of them were written.
-bool writeBytes(std::FILE* file, const void* data, std::size_t n);
-
-/// Closes the file; false when the final flush or the close failed.
-bool closeFile(std::FILE* file);
-
-/// Closes a read-only file on scope exit.
-class FileCloser {
-public:
-    explicit FileCloser(std::FILE* file) : file_(file) {}
-    ~FileCloser() {
-        if (file_) {
-            std::fclose(file_);
-        }
-    }
-    FileCloser(const FileCloser&) = delete;
-    FileCloser& operator=(const FileCloser&) = delete;
-
-private:
-    std::FILE* file_;
-};
-
-/// A writer of one format: buffer and wide path in, 0 or -1 out.
-using FileWriter = int (*)(const VornBuffer&, const wchar_t*);
-
-/// Runs `writer` so that a failure never leaves a half-written file under
-/// `path`: the file is written under a temporary name in the same folder
-/// and renamed over `path` once complete (an existing file keeps its
-/// permission bits). Paths that are not plain files (devices, links) and
-/// folders where no new file can be made are written in place.
-int writeReplacing(const VornBuffer& buffer, const wchar_t* path, FileWriter writer);
 
 /// The most bytes deflate (PNG's compression) can expand one byte into.
 constexpr long long kMaxDeflateExpansion = 1032;

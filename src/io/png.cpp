@@ -6,20 +6,60 @@
 #include "core/core.h"
 #include "io/io.h"
 
+#include <climits>
 #include <csetjmp>
+#include <cstring>
 #include <png.h>
+#include <string>
 
 namespace vorn::detail {
 
 namespace {
 
+/// libpng's last error message of one call, kept for the failure record.
+struct PngMessage {
+    char text[128] = {};
+};
+
 // libpng reports through these and nothing is shown. Warnings are dropped.
-// An error jumps to the caller's recovery point at once: returning would
-// let libpng's default handler print the message first.
-void silentError(png_structp png, png_const_charp) {
+// An error keeps its message and jumps to the caller's recovery point at
+// once: returning would let libpng's default handler print the message
+// first.
+void silentError(png_structp png, png_const_charp message) {
+    if (auto* kept = static_cast<PngMessage*>(png_get_error_ptr(png))) {
+        std::snprintf(kept->text, sizeof kept->text, "%s", message ? message : "error");
+    }
     png_longjmp(png, 1);
 }
 void silentWarning(png_structp, png_const_charp) {}
+
+/// Notes libpng's error as the reason of the failure.
+void noteLibpngError(const PngMessage& message) {
+    const bool memory = std::strstr(message.text, "memory") != nullptr;
+    const bool limit = std::strstr(message.text, "user limit") != nullptr;
+    noteFailure(memory ? Status::OutOfMemory : limit ? Status::TooLarge : Status::Corrupt,
+                std::string("PNG: ") + (message.text[0] ? message.text : "error"));
+}
+
+// libpng reads through the source and writes into the sink.
+void readFromSource(png_structp png, png_bytep out, png_size_t length) {
+    auto* source = static_cast<ByteSource*>(png_get_io_ptr(png));
+    if (source->read(out, length) != length) {
+        png_error(png, "file cut short");
+    }
+}
+void writeToSink(png_structp png, png_bytep data, png_size_t length) {
+    auto* sink = static_cast<ByteSink*>(png_get_io_ptr(png));
+    if (!sink->write(data, length)) {
+        png_error(png, "write failed");
+    }
+}
+void flushNothing(png_structp) {}
+
+/// A density for pHYs, which holds 0 to 2^31 - 1.
+png_uint_32 physValue(int perMetre) {
+    return perMetre < 0 ? 0u : static_cast<png_uint_32>(perMetre);
+}
 
 /// The largest side libpng may accept: the widest (or tallest) buffer
 /// Build makes, one pixel across.
@@ -28,8 +68,10 @@ constexpr png_uint_32 kMaxSide = static_cast<png_uint_32>(kMaxPixelBytes / 4);
 /// What a read holds; it lives in readPNG's frame so that the steps that
 /// may long-jump change nothing in their own frames.
 struct PngRead {
-    std::FILE* file = nullptr;
+    ByteSource* source = nullptr;
     long long fileBytes = -1;
+    PngMessage message;
+    bool tooLarge = false;
     png_structp png = nullptr;
     png_infop info = nullptr;
     png_uint_32 width = 0;
@@ -70,7 +112,7 @@ bool readHeader(PngRead& r) {
     if (setjmp(png_jmpbuf(r.png))) {
         return false;
     }
-    png_init_io(r.png, r.file);
+    png_set_read_fn(r.png, r.source, readFromSource);
     // libpng's own limits match Build's; the checks below refine them.
     png_set_user_limits(r.png, kMaxSide, kMaxSide);
     png_read_info(r.png, r.info);
@@ -80,11 +122,18 @@ bool readHeader(PngRead& r) {
     png_get_IHDR(r.png, r.info, &r.width, &r.height, &bitDepth, &colourType, nullptr, nullptr,
                  nullptr);
     if (pixelBlockBytes(r.width, r.height) == 0) {
+        r.tooLarge = true;
+        std::snprintf(r.message.text, sizeof r.message.text, "size %u x %u beyond the limits",
+                      static_cast<unsigned>(r.width), static_cast<unsigned>(r.height));
         return false;
     }
     const int bitsPerPixel = bitDepth * png_get_channels(r.png, r.info);
     if (r.fileBytes >= 0 &&
         rawImageBytes(r.width, r.height, bitsPerPixel) / kMaxDeflateExpansion > r.fileBytes) {
+        r.tooLarge = true;
+        std::snprintf(r.message.text, sizeof r.message.text,
+                      "size %u x %u far beyond what the file could hold",
+                      static_cast<unsigned>(r.width), static_cast<unsigned>(r.height));
         return false;
     }
 
@@ -129,7 +178,7 @@ bool readHeader(PngRead& r) {
 
 /// Decodes every row straight into the buffer's rows (they have exactly
 /// the layout the transformations produce) and reads the trailing chunks.
-bool readImage(PngRead& r, VornBuffer& buffer) {
+bool readRows(PngRead& r, VornBuffer& buffer) {
     if (setjmp(png_jmpbuf(r.png))) {
         return false;
     }
@@ -152,29 +201,32 @@ void finishRead(PngRead& r) {
     if (r.png) {
         png_destroy_read_struct(&r.png, r.info ? &r.info : nullptr, nullptr);
     }
-    std::fclose(r.file);
 }
 
 /// What a write holds (see PngRead).
 struct PngWrite {
-    std::FILE* file = nullptr;
+    ByteSink* sink = nullptr;
+    PngMessage message;
     png_structp png = nullptr;
     png_infop info = nullptr;
     png_bytepp rows = nullptr;
 };
 
-bool writeImage(PngWrite& w, const VornBuffer& buffer) {
+bool writeRows(PngWrite& w, const VornBuffer& buffer) {
     if (setjmp(png_jmpbuf(w.png))) {
         return false;
     }
     const int width = buffer.getWidth();
     const int height = buffer.getHeight();
-    png_init_io(w.png, w.file);
+    png_set_write_fn(w.png, w.sink, writeToSink, flushNothing);
+    // libpng's default limit of a million pixels a side would refuse sizes
+    // that Build accepts (and that the reader takes).
+    png_set_user_limits(w.png, kMaxSide, kMaxSide);
     png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
                  8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    png_set_pHYs(w.png, w.info, static_cast<png_uint_32>(buffer.getPixelsPerMetreX()),
-                 static_cast<png_uint_32>(buffer.getPixelsPerMetreY()), PNG_RESOLUTION_METER);
+    png_set_pHYs(w.png, w.info, physValue(buffer.getPixelsPerMetreX()),
+                 physValue(buffer.getPixelsPerMetreY()), PNG_RESOLUTION_METER);
 
     // libpng copies each row into a row of its own before swapping red and
     // blue, so the buffer's rows are handed over as they are and never
@@ -203,20 +255,27 @@ bool writeImage(PngWrite& w, const VornBuffer& buffer) {
 
 } // namespace
 
-VornBuffer* readPNG(const wchar_t* path) {
-    PngRead r;
-    r.file = openFile(path, L"rb");
-    if (!r.file) {
+VornBuffer* readPNG(ByteSource& source) {
+    unsigned char signature[8] = {};
+    if (source.peek(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
+        noteFailure(Status::UnknownFormat, "PNG: no PNG signature");
         return nullptr;
     }
-    r.fileBytes = fileLength(r.file);
-    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
+    PngRead r;
+    r.source = &source;
+    r.fileBytes = source.size();
+    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.message, silentError, silentWarning);
     if (!r.png) {
-        finishRead(r);
+        noteFailure(Status::OutOfMemory, "PNG: out of memory");
         return nullptr;
     }
     r.info = png_create_info_struct(r.png);
     if (!r.info || !readHeader(r)) {
+        if (r.tooLarge) {
+            noteFailure(Status::TooLarge, std::string("PNG: ") + r.message.text);
+        } else {
+            noteLibpngError(r.message);
+        }
         finishRead(r);
         return nullptr;
     }
@@ -229,10 +288,12 @@ VornBuffer* readPNG(const wchar_t* path) {
         throw;
     }
     if (!buffer) {
+        noteFailure(Status::TooLarge, "PNG: size beyond the library's limits");
         finishRead(r);
         return nullptr;
     }
-    if (!readImage(r, *buffer)) {
+    if (!readRows(r, *buffer)) {
+        noteLibpngError(r.message);
         finishRead(r);
         VornBuffer::Destroy(buffer);
         return nullptr;
@@ -241,27 +302,34 @@ VornBuffer* readPNG(const wchar_t* path) {
         buffer->setBackground(r.background[0], r.background[1], r.background[2]);
     }
     if (png_get_valid(r.png, r.info, PNG_INFO_pHYs)) {
-        buffer->setDensity(0, static_cast<int>(png_get_x_pixels_per_meter(r.png, r.info)),
-                           static_cast<int>(png_get_y_pixels_per_meter(r.png, r.info)));
+        // pHYs holds unsigned 32-bit values; the density is a signed one.
+        const png_uint_32 x = png_get_x_pixels_per_meter(r.png, r.info);
+        const png_uint_32 y = png_get_y_pixels_per_meter(r.png, r.info);
+        buffer->setDensity(0, x > INT_MAX ? INT_MAX : static_cast<int>(x),
+                           y > INT_MAX ? INT_MAX : static_cast<int>(y));
     }
     finishRead(r);
     return buffer;
 }
 
-int writePNG(const VornBuffer& buffer, const wchar_t* path) {
+int writePNG(const VornBuffer& buffer, ByteSink& sink) {
     if (!buffer.getPixels() || buffer.getWidth() < 1 || buffer.getHeight() < 1) {
+        noteFailure(Status::InvalidArgument, "PNG: buffer without pixels");
         return -1;
     }
     PngWrite w;
-    w.file = openFile(path, L"wb");
-    if (!w.file) {
-        return -1;
-    }
-    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
+    w.sink = &sink;
+    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w.message, silentError, silentWarning);
     bool ok = w.png != nullptr;
     if (ok) {
         w.info = png_create_info_struct(w.png);
-        ok = w.info != nullptr && writeImage(w, buffer);
+        ok = w.info != nullptr && writeRows(w, buffer);
+    }
+    if (!ok) {
+        // A failed write of the sink has noted its own reason already.
+        const bool memory = !w.png || !w.info || std::strstr(w.message.text, "memory");
+        noteFailure(memory ? Status::OutOfMemory : Status::WriteFailed,
+                    std::string("PNG: ") + (w.message.text[0] ? w.message.text : "out of memory"));
     }
     if (w.rows) {
         png_free(w.png, w.rows);
@@ -269,9 +337,7 @@ int writePNG(const VornBuffer& buffer, const wchar_t* path) {
     if (w.png) {
         png_destroy_write_struct(&w.png, w.info ? &w.info : nullptr);
     }
-    // A failed close means the end of the file never reached the disk.
-    const bool closed = closeFile(w.file);
-    return ok && closed ? 0 : -1;
+    return ok ? 0 : -1;
 }
 
 } // namespace vorn::detail

@@ -4,6 +4,7 @@
 // characters through the narrow and the wide overloads.
 
 #include "io/io.h"
+#include "io/paths.h"
 #include "io_test.h"
 
 namespace {
@@ -21,7 +22,8 @@ TEST(FormatFromExtension, TableOfExtensions) {
         {L"a.", -1},       {L"archive.bmp.png", 2}, {L"d.png/f", -1}, {L"d.png\\f", -1},
         {L"C:\\p.jpg", 1}, {L"/tmp/.png", 2},       {L"a.png ", -1},  {L"a.p\u00f1g", -1}};
     for (const auto& c : cases) {
-        EXPECT_EQ(vorn::detail::formatFromExtension(c.first), c.second) << &c - cases;
+        EXPECT_EQ(vorn::detail::formatFromExtension(vorn::detail::pathFromWide(c.first)), c.second)
+            << &c - cases;
     }
 }
 
@@ -62,7 +64,11 @@ TEST_F(Dispatch, DetectionTriesContentInOrderThenTheExtension) {
     }
     EXPECT_EQ(VornBuffer::GetFormat(dir.file("missing.png").c_str()), -1);
     EXPECT_EQ(VornBuffer::GetFormat(static_cast<const char*>(nullptr)), -1);
-    EXPECT_EQ(VornBuffer::GetFormat(dir.file("").c_str()), -1); // a folder
+    // Folders cannot be opened as files, whatever their name says.
+    std::filesystem::create_directory(dir.file("folder.png"));
+    EXPECT_EQ(VornBuffer::GetFormat(dir.file("folder.png").c_str()), -1);
+    EXPECT_EQ(VornBuffer::Read(dir.file("folder.png").c_str()), nullptr);
+    EXPECT_EQ(vorn::lastFailure().status, vorn::Status::AccessDenied);
 }
 
 TEST_F(Dispatch, ReadRoutesByContentOrByTheGivenCode) {

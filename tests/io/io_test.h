@@ -25,6 +25,18 @@ inline std::wstring wideOf(const std::string& utf8) {
     return textlib::utf8ToWide(utf8);
 }
 
+/// The image the bytes hold, read from memory as `format` (0: detect).
+inline BufferPtr readBytes(const Bytes& bytes, int format = 0) {
+    return BufferPtr(vorn::readMemory(bytes.data(), bytes.size(), format));
+}
+
+/// The buffer encoded in memory as `format` (1 JPEG, 2 PNG, 3 BMP).
+inline Bytes encoded(const VornBuffer& b, int format) {
+    Bytes out;
+    EXPECT_EQ(vorn::writeMemory(b, format, out), 0) << vorn::lastFailure().message;
+    return out;
+}
+
 /// A folder of its own for one test, in memory where the system has a
 /// memory-backed folder (some tests write many small files), removed with
 /// everything in it when the object goes.
