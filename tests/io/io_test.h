@@ -97,6 +97,43 @@ inline Bytes fromHex(const std::string& text) {
     return out;
 }
 
+/// What a read gives, for comparing two reads: size, pixels, density and
+/// background.
+inline std::vector<std::uint32_t> fingerprint(const VornBuffer* b) {
+    if (!b) {
+        return {};
+    }
+    std::vector<std::uint32_t> f = words(*b);
+    unsigned char rgb[3] = {0, 0, 0};
+    const int hasBackground = b->getBackground(&rgb[0], &rgb[1], &rgb[2]);
+    f.insert(f.end(), {static_cast<std::uint32_t>(b->getWidth()),
+                       static_cast<std::uint32_t>(b->getHeight()),
+                       static_cast<std::uint32_t>(b->getPixelsPerMetreX()),
+                       static_cast<std::uint32_t>(b->getPixelsPerMetreY()),
+                       static_cast<std::uint32_t>(hasBackground), rgb[0], rgb[1], rgb[2]});
+    return f;
+}
+
+/// Reads the file with Read and its bytes with readMemory, which must give
+/// the same; a picture is then written with write and writeMemory as
+/// `writeFormat`, which must give the same bytes, and read back the same.
+inline BufferPtr readBothWays(const std::string& path, int writeFormat) {
+    BufferPtr fromFile(VornBuffer::Read(path.c_str()));
+    BufferPtr fromMemory = readBytes(readFileBytes(path));
+    EXPECT_EQ(fingerprint(fromFile.get()), fingerprint(fromMemory.get()));
+    if (fromFile) {
+        ScratchDir dir;
+        const std::string out = dir.file("copy");
+        Bytes inMemory;
+        EXPECT_EQ(fromFile->write(out.c_str(), writeFormat), 0);
+        EXPECT_EQ(vorn::writeMemory(*fromMemory, writeFormat, inMemory), 0);
+        EXPECT_EQ(readFileBytes(out), inMemory);
+        EXPECT_EQ(fingerprint(BufferPtr(VornBuffer::Read(out.c_str())).get()),
+                  fingerprint(readBytes(inMemory).get()));
+    }
+    return fromFile;
+}
+
 /// Little-endian fields of n bytes.
 inline void putLE(Bytes& b, std::size_t at, std::uint32_t v, int n = 4) {
     for (int i = 0; i < n; ++i) {

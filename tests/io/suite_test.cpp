@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The readers on the third-party suites: every valid PngSuite file equals
-// the independent decoder's pixels and every corrupt one fails; the BMP
+// The readers on the third-party suites, from files and from memory alike:
+// every valid PngSuite file equals the independent decoder's pixels and
+// every corrupt one fails; the BMP
 // Suite's good files within the reader's formats equal theirs, the others
 // fail; questionable and bad files give a buffer or null, never a crash.
 
@@ -22,8 +23,10 @@ std::vector<std::string> filesIn(const std::string& folder, const std::string& e
     return out;
 }
 
+/// The suite file as Read gives it, checked against readMemory and written
+/// both ways in its own format.
 BufferPtr readSuiteFile(const std::string& folder, const std::string& name) {
-    return BufferPtr(VornBuffer::Read((testdataDir() + "/" + folder + "/" + name).c_str()));
+    return readBothWays(testdataDir() + "/" + folder + "/" + name, folder == "pngsuite" ? 2 : 3);
 }
 
 /// The reference of a suite file; some files are compared with the

@@ -231,24 +231,16 @@ TEST(TalvoMainImageLoad, SuiteCmykFilesFollowTheAdobeConvention) {
     }
 }
 
-// A progressive flat grey file with `scans` scans: its last scan (an AC
-// refinement, which reads the same bits again on a flat picture) repeated.
-Bytes progressiveWithScans(std::size_t scans) {
+// A progressive flat grey file whose last scan (an AC refinement, which
+// reads the same bits again on a flat picture) is repeated, `extra` times.
+Bytes repeatedRefinement(std::size_t extra) {
     JpegOptions o;
     o.progressive = true;
     const Bytes base = encodeJpeg(8, 8, 1, Bytes(64, 77), o);
-    // Start-of-scan markers: entropy data never holds 0xFF 0xDA (a 0xFF
-    // there is followed by a stuffed 0).
     const unsigned char sos[2] = {0xFF, 0xDA};
-    int count = 0;
-    for (auto at = base.begin(); (at = std::search(at, base.end(), sos, sos + 2)) != base.end();
-         ++at) {
-        ++count;
-    }
-    EXPECT_EQ(count, 6);
     const auto last = std::find_end(base.begin(), base.end(), sos, sos + 2);
     Bytes file(base.begin(), base.end() - 2);
-    for (std::size_t n = 6; n < scans; ++n) {
+    for (std::size_t n = 0; n < extra; ++n) {
         file.insert(file.end(), last, base.end() - 2);
     }
     file.push_back(0xFF);
@@ -256,11 +248,32 @@ Bytes progressiveWithScans(std::size_t scans) {
     return file;
 }
 
-TEST(TalvoMainImageLoad, AtMostAThousandScans) {
-    const Bytes rgba = rgbaOf(progressiveWithScans(1000));
+// A valid progressive grey file of `scans` scans (65 to 128): DC in two
+// steps, each AC coefficient in a scan of its own, the first scans - 65 of
+// them in two steps of successive approximation.
+Bytes progressiveWithScans(int scans) {
+    JpegOptions o;
+    o.scans.push_back({1, {0}, 0, 0, 0, 1});
+    o.scans.push_back({1, {0}, 0, 0, 1, 0});
+    for (int k = 1; k <= 63; ++k) {
+        const bool twoSteps = k <= scans - 65;
+        o.scans.push_back({1, {0}, k, k, 0, twoSteps ? 1 : 0});
+        if (twoSteps) {
+            o.scans.push_back({1, {0}, k, k, 1, 0});
+        }
+    }
+    return encodeJpeg(8, 8, 1, Bytes(64, 77), o);
+}
+
+// At most 100 scans, and refinements in order: a file that repeats a scan
+// is refused as soon as the decoder sees it.
+TEST(TalvoMainImageLoad, ScansAreLimitedAndMustProgress) {
+    const Bytes rgba = rgbaOf(progressiveWithScans(100));
     ASSERT_EQ(rgba.size(), 8u * 8 * 4);
     EXPECT_NEAR(rgba[0], 77, 1);
-    EXPECT_EQ(loadError(progressiveWithScans(1001)), ERR_BAD_IMAGE);
+    EXPECT_EQ(loadError(progressiveWithScans(101)), ERR_BAD_IMAGE);
+    EXPECT_EQ(loadError(repeatedRefinement(0)), 0);
+    EXPECT_EQ(loadError(repeatedRefinement(1)), ERR_BAD_IMAGE);
 }
 
 TEST(ExifResolution, DamagedBlocksAreNeverReadOutside) {
@@ -379,6 +392,17 @@ TEST(TalvoMainImageGif, ShortFramesThrowAndHugeOnesDecodeOnlyWhatShows) {
     tall[32] = 60000 & 0xFF;
     tall[33] = 60000 >> 8;
     EXPECT_EQ(letters(tall), "RGB/BGR");
+    // Over a 1 x 2 screen, frames of up to 64 x 2 + 2^20 pixels are
+    // decoded; larger ones are refused before their data is read.
+    const std::pair<std::pair<int, int>, int> frames[] = {
+        {{1024, 1024}, 0}, {{1025, 1024}, ERR_TOO_LARGE}, {{65535, 16384}, ERR_TOO_LARGE}};
+    for (const auto& [size, code] : frames) {
+        Bytes big = encodeGif(gifPicture(
+            1, 2, map, {gifFrame(0, 0, size.first, 2, std::vector<unsigned char>(size.first * 2, 1))}));
+        big[32] = static_cast<unsigned char>(size.second & 0xFF);
+        big[33] = static_cast<unsigned char>(size.second >> 8);
+        EXPECT_EQ(loadError(big), code) << size.first;
+    }
 }
 
 TEST(TalvoMainImageWrite, RefusesOtherTypesAndBadPaths) {

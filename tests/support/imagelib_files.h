@@ -30,6 +30,7 @@ struct JpegOptions {
     Bytes exif;        ///< an APP1 payload written after the header, when not empty
     bool ycck = false; ///< four components: stored as YCCK rather than CMYK
     bool adobe = true; ///< four components: with an Adobe marker
+    std::vector<jpeg_scan_info> scans; ///< a scan script of one's own, when not empty
 };
 
 /// Encodes width x height pixels of `components` bytes (1 grey, 3 RGB, 4
@@ -55,6 +56,10 @@ inline Bytes encodeJpeg(int width, int height, int components, const Bytes& pixe
     jpeg_set_quality(&cinfo, o.quality, TRUE);
     if (o.progressive) {
         jpeg_simple_progression(&cinfo);
+    }
+    if (!o.scans.empty()) {
+        cinfo.scan_info = o.scans.data();
+        cinfo.num_scans = static_cast<int>(o.scans.size());
     }
     cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
     cinfo.write_JFIF_header = o.jfif && components != 4 ? TRUE : FALSE;
