@@ -7,3 +7,14 @@ if(VORN_WITH_IMAGELIB)
   vorn_add_bench(vorn_bench_imagelib imagelib_bench.cpp)
   target_link_libraries(vorn_bench_imagelib PRIVATE PkgConfig::TURBOJPEG)
 endif()
+
+# Hostile files of the tests and of the fuzz seed folders against plain
+# files of the same dimensions, read from memory.
+if(VORN_WITH_IMAGELIB)
+  find_package(JPEG REQUIRED)
+  find_package(GIF REQUIRED)
+  find_package(ZLIB REQUIRED)
+  vorn_add_bench(vorn_bench_hostile hostile_bench.cpp)
+  target_compile_definitions(vorn_bench_hostile PRIVATE VORN_TESTDATA_DIR="${VORN_TESTDATA_DIR}")
+  target_link_libraries(vorn_bench_hostile PRIVATE JPEG::JPEG GIF::GIF ZLIB::ZLIB)
+endif()

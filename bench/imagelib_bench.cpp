@@ -7,8 +7,6 @@
 // are part of the work.
 
 #include "bench_support.h"
-#include "io/io.h"
-#include "text/text_string.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -106,12 +104,13 @@ void BM_ReadTurboJpeg(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadTurboJpeg)->Unit(benchmark::kMillisecond);
 
+// From memory: the bridge and the library without the file.
 void BM_ReadLibraryImage(benchmark::State& state) {
-    const std::wstring path = textlib::utf8ToWide(fixture().file.path());
+    const std::vector<unsigned char> jpeg = readWhole(fixture().file.path());
     for (auto _ : state) {
-        VornBuffer* b = vorn::detail::readLibraryImage(path.c_str());
+        VornBuffer* b = vorn::readMemory(jpeg.data(), jpeg.size(), 1);
         if (!b) {
-            state.SkipWithError("readLibraryImage");
+            state.SkipWithError("readMemory");
         }
         benchmark::DoNotOptimize(b);
         VornBuffer::Destroy(b);
@@ -160,14 +159,13 @@ void BM_WriteTurboJpeg(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteTurboJpeg)->Unit(benchmark::kMillisecond);
 
+// Into memory: the bridge and the library without the file.
 void BM_WriteLibraryImage(benchmark::State& state) {
     const VornBuffer& b = *fixture().buffer;
-    const TempFile out("out-bridge.jpg");
-    const std::string& path = out.path();
-    const std::wstring wide = textlib::utf8ToWide(path);
+    std::vector<unsigned char> out;
     for (auto _ : state) {
-        if (vorn::detail::writeLibraryImage(b, wide.c_str()) != 0) {
-            state.SkipWithError("writeLibraryImage");
+        if (vorn::writeMemory(b, 1, out) != 0) {
+            state.SkipWithError("writeMemory");
         }
     }
     setCounters(state);

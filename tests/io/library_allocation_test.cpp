@@ -2,6 +2,7 @@
 // The image library allocates nothing large for a file that claims a huge
 // image it cannot hold, and stays in proportion to its files otherwise.
 
+#include "imagelib/talvo_image.h"
 #include "imagelib_files.h"
 #include "peak_allocation.h"
 
@@ -47,6 +48,18 @@ TEST_F(PeakAllocation, HugeClaimsInSmallFilesAllocateNothingLarge) {
         EXPECT_LT(peakOfRead(dir.file("claim.img", c), gotBuffer), kFixedAllowance);
         EXPECT_FALSE(gotBuffer);
     }
+    // A 300 MB file that is no image (sparse, so it costs no space) is
+    // refused by its first bytes, by the bridge and by the library itself,
+    // before it is read whole.
+    const std::string big = dir.file("big.dat", Bytes{'n', 'o', 't'});
+    std::filesystem::resize_file(big, 300u << 20);
+    bool gotBuffer = true;
+    EXPECT_LT(peakOfRead(big, gotBuffer), kFixedAllowance);
+    EXPECT_FALSE(gotBuffer);
+    startAllocationWatch();
+    EXPECT_THROW(TalvoImage::TalvoMainImage image(big.c_str()), std::system_error);
+    EXPECT_LT(stopAllocationWatch(), kFixedAllowance);
+
     // 4096 x 4096 pixels are allowed whatever the file's size, and the
     // watch sees their block. The rest of the screen is the background
     // colour, transparent.
