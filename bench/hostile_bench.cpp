@@ -217,14 +217,17 @@ void claimedSize(const Bytes& b, int format, long long& width, long long& height
                                                std::uint32_t{b[25]} << 24);
         }
     } else if (format == 2 && b.size() >= 24) {
-        width = static_cast<long long>(std::uint32_t{b[16]} << 24 | b[17] << 16 | b[18] << 8 | b[19]);
-        height = static_cast<long long>(std::uint32_t{b[20]} << 24 | b[21] << 16 | b[22] << 8 | b[23]);
+        width =
+            static_cast<long long>(std::uint32_t{b[16]} << 24 | b[17] << 16 | b[18] << 8 | b[19]);
+        height =
+            static_cast<long long>(std::uint32_t{b[20]} << 24 | b[21] << 16 | b[22] << 8 | b[23]);
     }
 }
 
 std::vector<HostileFile> hostileFiles() {
     std::vector<HostileFile> files = {
-        {"jpeg 4096^2, 985 repeated refinement scans", repeatedRefinement(4096, 985), 1, 4096, 4096},
+        {"jpeg 4096^2, 985 repeated refinement scans", repeatedRefinement(4096, 985), 1, 4096,
+         4096},
         {"jpeg 4096^2, 128 valid scans", manyScans(4096), 1, 4096, 4096},
         {"jpeg claims 65500^2 in 16x16", jpegClaim(65500, 65500, false), 1, 65500, 65500},
         {"jpeg claims 20000^2 in 16x16", jpegClaim(20000, 20000, false), 1, 20000, 20000},
@@ -238,12 +241,14 @@ std::vector<HostileFile> hostileFiles() {
         {"bmp 1-bit claims 20000^2 in 100 B", bmpFile(20000, 20000, 1, 0, Bytes(46, 0)), 3, 20000,
          20000},
         {"bmp rle8 claims 500000000x1", bmpFile(500000000, 1, 8, 1, {0, 1}), 3, 500000000, 1},
-        {"bmp rle8 20000^2 in 50 KB (decodes)", bmpFile(20000, 20000, 8, 1, [] {
-             Bytes d(50000, 0);
-             d.push_back(0);
-             d.push_back(1);
-             return d;
-         }()),
+        {"bmp rle8 20000^2 in 50 KB (decodes)",
+         bmpFile(20000, 20000, 8, 1,
+                 [] {
+                     Bytes d(50000, 0);
+                     d.push_back(0);
+                     d.push_back(1);
+                     return d;
+                 }()),
          3, 20000, 20000},
         {"png claims 30000^2", pngClaim(30000, 30000, 8, 6), 2, 30000, 30000},
         {"png claims 536870912x1", pngClaim(536870912, 1, 8, 6), 2, 536870912, 1},
@@ -331,8 +336,8 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const std::string name = run.benchmark_name();
-            const double seconds = run.GetAdjustedRealTime() /
-                                   benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double seconds =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             if (name.rfind("hostile/", 0) == 0) {
                 timings[name.substr(8)].hostile = seconds;
             } else if (name.rfind("plain/", 0) == 0) {
@@ -364,23 +369,20 @@ int main(int argc, char** argv) {
         const HostileFile& f = files[i];
         Timing& t = timings[f.name];
         plains[i] = plainFile(f.format, f.width, f.height, t.scale);
-        benchmark::RegisterBenchmark(("hostile/" + f.name).c_str(),
-                                     [i, &t](benchmark::State& s) {
-                                         timeRead(s, files[i].bytes, &t.refused);
-                                     })
-            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("hostile/" + f.name).c_str(), [i, &t](benchmark::State& s) {
+            timeRead(s, files[i].bytes, &t.refused);
+        })->Unit(benchmark::kMicrosecond);
         if (!plains[i].empty()) {
-            benchmark::RegisterBenchmark(
-                ("plain/" + f.name).c_str(),
-                [i](benchmark::State& s) { timeRead(s, plains[i], nullptr); })
-                ->Unit(benchmark::kMicrosecond);
+            benchmark::RegisterBenchmark(("plain/" + f.name).c_str(), [i](benchmark::State& s) {
+                timeRead(s, plains[i], nullptr);
+            })->Unit(benchmark::kMicrosecond);
         }
     }
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
 
-    std::printf("\n%-52s %9s %12s %12s %10s\n", "hostile file", "result", "hostile us",
-                "plain us", "ratio");
+    std::printf("\n%-52s %9s %12s %12s %10s\n", "hostile file", "result", "hostile us", "plain us",
+                "ratio");
     for (const HostileFile& f : files) {
         const Timing& t = timings[f.name];
         if (t.hostile == 0) {
@@ -390,11 +392,12 @@ int main(int argc, char** argv) {
         char plainText[32] = "n/a";
         char ratioText[32] = "n/a";
         if (t.plain > 0) {
-            std::snprintf(plainText, sizeof plainText, "%.1f%s", plain * 1e6, t.scale > 1 ? "*" : "");
+            std::snprintf(plainText, sizeof plainText, "%.1f%s", plain * 1e6,
+                          t.scale > 1 ? "*" : "");
             std::snprintf(ratioText, sizeof ratioText, "%.4f", t.hostile / plain);
         }
-        std::printf("%-52s %9s %12.1f %12s %10s\n", f.name.c_str(), t.refused ? "refused" : "decoded",
-                    t.hostile * 1e6, plainText, ratioText);
+        std::printf("%-52s %9s %12.1f %12s %10s\n", f.name.c_str(),
+                    t.refused ? "refused" : "decoded", t.hostile * 1e6, plainText, ratioText);
     }
     benchmark::Shutdown();
     return 0;

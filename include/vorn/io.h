@@ -31,16 +31,16 @@ namespace vorn {
 
 /// Why an image-file operation failed.
 enum class Status : int {
-    Ok = 0,          ///< no failure recorded on this thread yet
-    NotFound,        ///< the file or a folder of its path does not exist
-    AccessDenied,    ///< the file or folder may not be read or written (a folder given as a file)
-    UnknownFormat,   ///< content that no reader knows
-    Corrupt,         ///< a damaged or truncated file
-    Unsupported,     ///< a valid file of a kind the readers do not handle
-    TooLarge,        ///< sizes beyond the library's limits (those of Build, JPEG's 65,500 side)
-    OutOfMemory,     ///< memory for the pixels or the file could not be had
-    WriteFailed,     ///< bytes could not be stored (a full disk, an I/O error)
-    InvalidArgument  ///< a refused format code, a null path or an extension naming no writer
+    Ok = 0,         ///< no failure recorded on this thread yet
+    NotFound,       ///< the file or a folder of its path does not exist
+    AccessDenied,   ///< the file or folder may not be read or written (a folder given as a file)
+    UnknownFormat,  ///< content that no reader knows
+    Corrupt,        ///< a damaged or truncated file
+    Unsupported,    ///< a valid file of a kind the readers do not handle
+    TooLarge,       ///< sizes beyond the library's limits (those of Build, JPEG's 65,500 side)
+    OutOfMemory,    ///< memory for the pixels or the file could not be had
+    WriteFailed,    ///< bytes could not be stored (a full disk, an I/O error)
+    InvalidArgument ///< a refused format code, a null path or an extension naming no writer
 };
 
 /// One failure: its status and a one-line message saying what went wrong

@@ -369,11 +369,9 @@ void TalvoMainImage::WriteImage(const std::string& utf8Path, ImageType type, int
         fail(ERR_FILE, "cannot create file");
     }
     try {
-        WriteImage(
-            [file](const unsigned char* data, std::size_t size) {
-                return std::fwrite(data, 1, size, file) == size;
-            },
-            type, quality);
+        WriteImage([file](const unsigned char* data,
+                          std::size_t size) { return std::fwrite(data, 1, size, file) == size; },
+                   type, quality);
     } catch (...) {
         std::fclose(file);
         throw;

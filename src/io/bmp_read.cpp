@@ -428,9 +428,9 @@ VornBuffer* readBMP(ByteSource& source) {
     } else if (!(rle8 && header.bitCount == 8) && !(rle4 && header.bitCount == 4)) {
         // Bit fields, embedded JPEG or PNG, and run-length codes at a
         // depth they were not made for.
-        noteFailure(Status::Unsupported,
-                    "BMP: compression " + std::to_string(header.compression) + " at " +
-                        std::to_string(header.bitCount) + " bits per pixel");
+        noteFailure(Status::Unsupported, "BMP: compression " + std::to_string(header.compression) +
+                                             " at " + std::to_string(header.bitCount) +
+                                             " bits per pixel");
         return nullptr;
     }
 

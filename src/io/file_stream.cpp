@@ -284,7 +284,8 @@ private:
 std::string temporaryLeaf() {
     static std::atomic<std::uint32_t> counter{0};
     std::random_device device;
-    const std::uint32_t tag = device() ^ (counter.fetch_add(1, std::memory_order_relaxed) * 2654435761u);
+    const std::uint32_t tag =
+        device() ^ (counter.fetch_add(1, std::memory_order_relaxed) * 2654435761u);
     static const char digits[] = "0123456789abcdef";
     std::string leaf = ".vorn-";
     for (int shift = 28; shift >= 0; shift -= 4) {
@@ -379,7 +380,9 @@ private:
     }
 
 #if defined(_WIN32)
-    bool syncToDisk() { return _commit(fd_) == 0; }
+    bool syncToDisk() {
+        return _commit(fd_) == 0;
+    }
 
     bool replaceTarget() {
         if (!MoveFileExW(temp_.c_str(), target_.c_str(),
@@ -392,7 +395,9 @@ private:
 #else
     // The bytes reach the disk before the rename makes them the file's, so
     // that a crash never leaves an empty file under the old name.
-    bool syncToDisk() { return ::fsync(fd_) == 0 || errno == EINVAL; }
+    bool syncToDisk() {
+        return ::fsync(fd_) == 0 || errno == EINVAL;
+    }
 
     bool replaceTarget() {
         if (::rename(temp_.c_str(), target_.c_str()) != 0) {

@@ -37,7 +37,8 @@ constexpr TalvoImage::ImageType kJpeg = static_cast<TalvoImage::ImageType>(2);
 void noteLibraryError(const std::system_error& e, Status otherwise) {
     std::string what = e.what();
     const std::string tail = ": " + e.code().message();
-    if (what.size() > tail.size() && what.compare(what.size() - tail.size(), tail.size(), tail) == 0) {
+    if (what.size() > tail.size() &&
+        what.compare(what.size() - tail.size(), tail.size(), tail) == 0) {
         what.resize(what.size() - tail.size());
     }
     Status status = otherwise;

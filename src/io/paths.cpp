@@ -4,8 +4,9 @@
 // path functions split and compare them; elsewhere a narrow name's bytes
 // are the path, unconverted, so that names that are not UTF-8 work.
 
-#include "io/io.h"
 #include "io/paths.h"
+
+#include "io/io.h"
 #include "text/text_string.h"
 
 #include <string>

@@ -37,7 +37,9 @@ void silentWarning(png_structp, png_const_charp) {}
 void noteLibpngError(const PngMessage& message) {
     const bool memory = std::strstr(message.text, "memory") != nullptr;
     const bool limit = std::strstr(message.text, "user limit") != nullptr;
-    noteFailure(memory ? Status::OutOfMemory : limit ? Status::TooLarge : Status::Corrupt,
+    noteFailure(memory  ? Status::OutOfMemory
+                : limit ? Status::TooLarge
+                        : Status::Corrupt,
                 std::string("PNG: ") + (message.text[0] ? message.text : "error"));
 }
 

@@ -132,27 +132,36 @@ TEST_F(Dispatch, WriteChoosesByExtensionOrByCode) {
               (std::vector<std::string>{"a.BMP", "a.bmp", "a.png", "b.bmp", "b.png", "noext"}));
 }
 
+// Written through one overload and read through the other, where narrow
+// names are UTF-8; Windows reads narrow names in the active code page, so
+// there the wide overloads carry every character.
 TEST_F(Dispatch, NonAsciiPathsWorkThroughBothOverloads) {
-    VORN_REQUIRE_PNG();
     BufferPtr b = makeFilled(4, 3, rgba(200, 100, 50, 255));
     for (const char* name : {"Gr\xC3\xBC\xC3\x9F"
-                             "e.png",
-                             "\xE7\x94\xBB\xE5\x83\x8F.bmp", "caf\xC3\xA9 \xF0\x9F\x8E\xA8.png"}) {
+                             "e.bmp",
+                             "\xE7\x94\xBB\xE5\x83\x8F.bmp", "caf\xC3\xA9 \xF0\x9F\x8E\xA8.bmp"}) {
         SCOPED_TRACE(name);
         const std::string narrow = dir.file(name);
         const std::wstring wide = wideOf(narrow);
-        const int format = std::string(name).find(".png") != std::string::npos ? 2 : 3;
+#if defined(_WIN32)
+        const std::filesystem::path native(wide);
+        for (bool wideWrite : {true}) {
+            const bool narrowRead = false;
+#else
+        const std::filesystem::path native(narrow);
         for (bool wideWrite : {false, true}) {
+            const bool narrowRead = wideWrite;
+#endif
             ASSERT_EQ(wideWrite ? b->write(wide.c_str()) : b->write(narrow.c_str()), 0);
-            EXPECT_TRUE(fileExists(narrow)); // the file bears the name as given
-            EXPECT_EQ(wideWrite ? VornBuffer::GetFormat(narrow.c_str())
-                                : VornBuffer::GetFormat(wide.c_str()),
-                      format);
-            BufferPtr back(wideWrite ? VornBuffer::Read(narrow.c_str(), format)
-                                     : VornBuffer::Read(wide.c_str()));
+            EXPECT_TRUE(std::filesystem::exists(native)); // the file bears the name as given
+            EXPECT_EQ(narrowRead ? VornBuffer::GetFormat(narrow.c_str())
+                                 : VornBuffer::GetFormat(wide.c_str()),
+                      3);
+            BufferPtr back(narrowRead ? VornBuffer::Read(narrow.c_str(), 3)
+                                      : VornBuffer::Read(wide.c_str()));
             ASSERT_NE(back, nullptr);
             EXPECT_EQ(words(*back), words(*b));
-            std::filesystem::remove(narrow);
+            std::filesystem::remove(native);
         }
     }
 }

@@ -85,16 +85,21 @@ TEST_F(FileStream, FailedWritesLeaveTheTargetAsItWas) {
         {"read-only file", "photo.bmp", true, Status::AccessDenied,
          [](const std::string& path) { fs::permissions(path, fs::perms::owner_read); },
          [this](const std::string& path) { return image->write(path.c_str()); }},
+#if !defined(_WIN32)
+        // Windows lets anyone make files in a read-only folder.
         {"read-only folder", "photo.bmp", true, Status::AccessDenied,
          [](const std::string& path) {
              fs::permissions(path, fs::perms::all);
              fs::permissions(fs::path(path).parent_path(),
-                             fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                 fs::perms::others_exec);
+                             fs::perms::owner_read | fs::perms::owner_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
          },
          [this](const std::string& path) { return image->write(path.c_str()); }},
+#endif
+#if defined(VORN_HAVE_IMAGELIB)
         {"JPEG side beyond 65,500", longJpeg, false, Status::TooLarge, [](const std::string&) {},
          [](const std::string& path) { return makeBuffer(65501, 1)->write(path.c_str()); }},
+#endif
 #if !defined(_WIN32)
         // The system refuses every byte beyond 1 KiB: the write fails after
         // the file was opened.
@@ -114,20 +119,20 @@ TEST_F(FileStream, FailedWritesLeaveTheTargetAsItWas) {
         fs::create_directory(folder);
         fs::permissions(folder, fs::perms::all);
         const std::string path = (folder / c.name).string();
-        {
-            std::ofstream(path, std::ios::binary) << "old";
-        }
+        { std::ofstream(path, std::ios::binary) << "old"; }
         c.prepare(path);
         const int result = inChild(c.dropRoot, [&] {
             const int written = c.write(path);
             return written == -1 && lastFailure().status == c.status ? 0 : 1;
         });
         fs::permissions(folder, fs::perms::all);
+        const std::string content = contentOf(path);
+        fs::permissions(path, fs::perms::all);
         if (result == 77) {
             GTEST_SKIP() << "cannot run as an unprivileged user here";
         }
         EXPECT_EQ(result, 0);
-        EXPECT_EQ(contentOf(path), "old");
+        EXPECT_EQ(content, "old");
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     }
 }
@@ -148,7 +153,9 @@ TEST_F(FileStream, ReplacementKeepsModeOwnerAndOtherLinks) {
     BufferPtr back(VornBuffer::Read(path.c_str()));
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(at(*back, 299, 199), rgba(10, 20, 30));
+#if !defined(_WIN32)
     EXPECT_EQ(fs::status(path).permissions(), perms);
+#endif
     if (!noLinks) {
         // The other name keeps the old content.
         EXPECT_EQ(contentOf(dir.file("other-name.bmp")), std::string(7, 'o'));

@@ -16,7 +16,10 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#if defined(VORN_HAVE_PNG)
 #include <zlib.h>
+#endif
 
 using Bytes = std::vector<unsigned char>;
 
@@ -106,11 +109,11 @@ inline std::vector<std::uint32_t> fingerprint(const VornBuffer* b) {
     std::vector<std::uint32_t> f = words(*b);
     unsigned char rgb[3] = {0, 0, 0};
     const int hasBackground = b->getBackground(&rgb[0], &rgb[1], &rgb[2]);
-    f.insert(f.end(), {static_cast<std::uint32_t>(b->getWidth()),
-                       static_cast<std::uint32_t>(b->getHeight()),
-                       static_cast<std::uint32_t>(b->getPixelsPerMetreX()),
-                       static_cast<std::uint32_t>(b->getPixelsPerMetreY()),
-                       static_cast<std::uint32_t>(hasBackground), rgb[0], rgb[1], rgb[2]});
+    f.insert(f.end(),
+             {static_cast<std::uint32_t>(b->getWidth()), static_cast<std::uint32_t>(b->getHeight()),
+              static_cast<std::uint32_t>(b->getPixelsPerMetreX()),
+              static_cast<std::uint32_t>(b->getPixelsPerMetreY()),
+              static_cast<std::uint32_t>(hasBackground), rgb[0], rgb[1], rgb[2]});
     return f;
 }
 
@@ -144,6 +147,7 @@ inline std::uint32_t getLE(const Bytes& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
 }
 
+#if defined(VORN_HAVE_PNG)
 /// A PNG file: the header chunk for the given fields, `chunks` (type and
 /// data) and IEND, each with its length and CRC.
 inline Bytes pngFile(std::uint32_t width, std::uint32_t height, int depth, int colourType,
@@ -173,6 +177,7 @@ inline Bytes pngFile(std::uint32_t width, std::uint32_t height, int depth, int c
     }
     return file;
 }
+#endif
 
 /// The fields of a BMP file to build. The colour table holds `palette`;
 /// `offset` 0 places the pixel data right after the table.

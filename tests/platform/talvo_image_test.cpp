@@ -398,7 +398,8 @@ TEST(TalvoMainImageGif, ShortFramesThrowAndHugeOnesDecodeOnlyWhatShows) {
         {{1024, 1024}, 0}, {{1025, 1024}, ERR_TOO_LARGE}, {{65535, 16384}, ERR_TOO_LARGE}};
     for (const auto& [size, code] : frames) {
         Bytes big = encodeGif(gifPicture(
-            1, 2, map, {gifFrame(0, 0, size.first, 2, std::vector<unsigned char>(size.first * 2, 1))}));
+            1, 2, map,
+            {gifFrame(0, 0, size.first, 2, std::vector<unsigned char>(size.first * 2, 1))}));
         big[32] = static_cast<unsigned char>(size.second & 0xFF);
         big[33] = static_cast<unsigned char>(size.second >> 8);
         EXPECT_EQ(loadError(big), code) << size.first;

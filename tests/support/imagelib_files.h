@@ -27,9 +27,9 @@ struct JpegOptions {
     int densityUnit = 0; ///< JFIF: 0 none (ratio only), 1 per inch, 2 per centimetre
     int densityX = 1;
     int densityY = 1;
-    Bytes exif;        ///< an APP1 payload written after the header, when not empty
-    bool ycck = false; ///< four components: stored as YCCK rather than CMYK
-    bool adobe = true; ///< four components: with an Adobe marker
+    Bytes exif;                        ///< an APP1 payload written after the header, when not empty
+    bool ycck = false;                 ///< four components: stored as YCCK rather than CMYK
+    bool adobe = true;                 ///< four components: with an Adobe marker
     std::vector<jpeg_scan_info> scans; ///< a scan script of one's own, when not empty
 };
 
