@@ -25,7 +25,8 @@ constexpr int kFormatUnknown = -1;
 /// The largest side of a JPEG file (libjpeg's limit).
 constexpr long long kMaxJpegSide = 65500;
 
-/// Settings of the writers. The described entry points use the defaults.
+/// Settings of the writers. VornBuffer::write and writeMemory use the
+/// defaults.
 struct WriteOptions {
     int jpegQuality = 50; ///< 1 to 100
 };
@@ -66,8 +67,8 @@ int writePNG(const VornBuffer& buffer, ByteSink& sink);
 /// (unit 1) unless both values truncate to 0; otherwise the density stays
 /// 3780 pixels per metre. Background and transparency are not set.
 VornBuffer* readLibraryImage(ByteSource& source);
-/// writeLibraryImage: a baseline JPEG at the options' quality (50 for the
-/// described entry points) with 4:2:0 colour subsampling; alpha, density,
+/// writeLibraryImage: a baseline JPEG at the given quality (50 for
+/// VornBuffer::write) with 4:2:0 colour subsampling; alpha, density,
 /// background and transparency are not written.
 int writeLibraryImage(const VornBuffer& buffer, ByteSink& sink, int quality);
 
@@ -87,8 +88,8 @@ struct BmpColourTable {
 void expandRow1(const unsigned char* row, int y, VornBuffer& buffer, const BmpColourTable& table);
 
 /// Decode the run-length streams of 8-bit and 4-bit indices from the
-/// source's current position into the buffer, the first row of the stream being the
-/// bottom row. True when the end-of-bitmap code was reached, or when an end
+/// source's current position into the buffer, the first row of the stream
+/// being the bottom row. True when the end-of-bitmap code was reached, or when an end
 /// of line or a delta moved above the top row (decoding stops there); false
 /// when the source ended first. Nothing outside the buffer is written.
 bool decodeRLE8(VornBuffer& buffer, const BmpColourTable& table, ByteSource& source);
