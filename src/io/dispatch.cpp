@@ -44,6 +44,11 @@ bool isJfifSignature(const unsigned char* head) {
            head[6] == 'J' && head[7] == 'F';
 }
 
+// Any JPEG: a start-of-image marker followed by another marker.
+bool isJpegSignature(const unsigned char* head) {
+    return head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+}
+
 bool isBmpSignature(const unsigned char* head) {
     return head[0] == 'B' && head[1] == 'M';
 }
@@ -107,7 +112,7 @@ bool writable(const VornBuffer& buffer, int format) {
 
 } // namespace
 
-int formatFromContent(ByteSource& source) {
+int formatFromContent(ByteSource& source, bool extended) {
     // Bytes a short file does not supply stay 0, which no signature test
     // accepts in the places it looks at.
     unsigned char head[kSignatureBytes] = {};
@@ -121,22 +126,26 @@ int formatFromContent(ByteSource& source) {
     if (got >= 8 && isJfifSignature(head)) {
         return kFormatJpeg;
     }
+    if (extended && got >= 3 && isJpegSignature(head)) {
+        return kFormatJpeg;
+    }
     if (got >= 2 && isBmpSignature(head)) {
         return kFormatBmp;
     }
     return kFormatUnknown;
 }
 
-VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::path* name) {
+VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::path* name,
+                      const ReadOptions& options) {
     if (!knownCode(format)) {
         noteRefusedCode(format);
         return nullptr;
     }
     try {
         if (format == 0) {
-            format = formatFromContent(source);
+            format = formatFromContent(source, options.extended);
             if (format < 0 && name) {
-                format = formatFromExtension(*name);
+                format = formatFromExtension(*name, options.extended);
             }
             if (format < 0) {
                 // Neither content nor extension says: the image library tries.
@@ -155,7 +164,7 @@ VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::pat
             return nullptr;
 #endif
         default:
-            return readBMP(source);
+            return readBMP(source, options.extended);
         }
     } catch (const std::bad_alloc&) {
         noteFailure(Status::OutOfMemory, "out of memory for the image");
@@ -171,15 +180,14 @@ int writeImage(const VornBuffer& buffer, int format, ByteSink& sink, const Write
         switch (format) {
 #if defined(VORN_HAVE_PNG)
         case kFormatPng:
-            return writePNG(buffer, sink);
+            return writePNG(buffer, sink, options.pngCompression);
 #endif
 #if defined(VORN_HAVE_IMAGELIB)
         case kFormatJpeg:
-            return writeLibraryImage(buffer, sink, options.jpegQuality);
+            return writeLibraryImage(buffer, sink, options);
 #endif
         default:
-            (void)options;
-            return writeBMP(buffer, sink);
+            return writeBMP(buffer, sink, options.bmpAlpha);
         }
     } catch (const std::bad_alloc&) {
         noteFailure(Status::OutOfMemory, "out of memory for the file");
