@@ -17,7 +17,7 @@ if(NOT VORN_WITH_GDI)
   list(APPEND _vorn_header_excludes PATTERN "gdi.h" EXCLUDE)
 endif()
 install(DIRECTORY include/vorn DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-  FILES_MATCHING PATTERN "*.h" ${_vorn_header_excludes})
+  FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp" ${_vorn_header_excludes})
 
 install(EXPORT VornTargets
   NAMESPACE Vorn::

@@ -195,6 +195,50 @@ int writeImage(const VornBuffer& buffer, int format, ByteSink& sink, const Write
     }
 }
 
+VornBuffer* readImageFile(const std::filesystem::path& path, int format,
+                          const ReadOptions& options) {
+    VornBuffer* buffer = nullptr;
+    try {
+        // A refused code never opens the file.
+        if (!knownCode(format)) {
+            noteRefusedCode(format);
+        } else if (const std::unique_ptr<ByteSource> source = openFileSource(path)) {
+            buffer = readImage(*source, format, &path, options);
+        }
+    } catch (const std::bad_alloc&) {
+        noteFailure(Status::OutOfMemory, "out of memory");
+    }
+    return buffer;
+}
+
+int writeImageFile(const VornBuffer& buffer, const std::filesystem::path& path, int format,
+                   const WriteOptions& options, bool extendedNames) {
+    int result = -1;
+    try {
+        if (!knownCode(format)) {
+            noteRefusedCode(format);
+        } else {
+            if (format == 0) {
+                format = formatFromExtension(path, extendedNames);
+            }
+            // Everything that can be refused without the file is refused
+            // before it is opened, so that a refusal never touches it.
+            if (format < 0) {
+                noteFailure(Status::InvalidArgument, "no writable format for the extension");
+            } else if (writable(buffer, format)) {
+                if (const std::unique_ptr<ByteSink> sink = openFileSink(path)) {
+                    if (writeImage(buffer, format, *sink, options) == 0 && sink->commit()) {
+                        result = 0;
+                    }
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        noteFailure(Status::OutOfMemory, "out of memory");
+    }
+    return result;
+}
+
 namespace {
 
 int formatOfFile(const std::filesystem::path& path) {
@@ -215,17 +259,7 @@ int formatOfFile(const std::filesystem::path& path) {
 
 VornBuffer* readFile(const std::filesystem::path& path, int format) {
     FailureRecord record(displayName(path));
-    VornBuffer* buffer = nullptr;
-    try {
-        // A refused code never opens the file.
-        if (!knownCode(format)) {
-            noteRefusedCode(format);
-        } else if (const std::unique_ptr<ByteSource> source = openFileSource(path)) {
-            buffer = readImage(*source, format, &path);
-        }
-    } catch (const std::bad_alloc&) {
-        noteFailure(Status::OutOfMemory, "out of memory");
-    }
+    VornBuffer* buffer = readImageFile(path, format);
     if (!buffer) {
         record.publish(Status::Corrupt, "cannot read the image");
     }
@@ -234,29 +268,7 @@ VornBuffer* readFile(const std::filesystem::path& path, int format) {
 
 int writeFile(const VornBuffer& buffer, const std::filesystem::path& path, int format) {
     FailureRecord record(displayName(path));
-    int result = -1;
-    try {
-        if (!knownCode(format)) {
-            noteRefusedCode(format);
-        } else {
-            if (format == 0) {
-                format = formatFromExtension(path);
-            }
-            // Everything that can be refused without the file is refused
-            // before it is opened, so that a refusal never touches it.
-            if (format < 0) {
-                noteFailure(Status::InvalidArgument, "no writable format for the extension");
-            } else if (writable(buffer, format)) {
-                if (const std::unique_ptr<ByteSink> sink = openFileSink(path)) {
-                    if (writeImage(buffer, format, *sink) == 0 && sink->commit()) {
-                        result = 0;
-                    }
-                }
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        noteFailure(Status::OutOfMemory, "out of memory");
-    }
+    const int result = writeImageFile(buffer, path, format);
     if (result != 0) {
         record.publish(Status::WriteFailed, "cannot write the file");
     }

@@ -74,6 +74,17 @@ VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::pat
 int writeImage(const VornBuffer& buffer, int format, ByteSink& sink,
                const WriteOptions& options = WriteOptions());
 
+/// Reads the file at `path` as readImage does (the extension as fallback).
+/// Null on failure (the reason noted); a refused code never opens the file.
+VornBuffer* readImageFile(const std::filesystem::path& path, int format,
+                          const ReadOptions& options = ReadOptions());
+/// Writes the buffer to the file at `path` as `format` (0: from the
+/// extension, as formatFromExtension(path, options' extended) gives it),
+/// replacing it safely; everything that can be refused without the file
+/// is refused before it is opened. 0 or -1 (the reason noted).
+int writeImageFile(const VornBuffer& buffer, const std::filesystem::path& path, int format,
+                   const WriteOptions& options = WriteOptions(), bool extendedNames = false);
+
 // Readers take the source positioned at the start of the image and return a
 // new buffer owned by the caller, or null. Writers return 0 or -1 and leave
 // committing to the caller. Every failure notes its reason.

@@ -3,9 +3,13 @@
 // every valid PngSuite file equals the independent decoder's pixels and
 // every corrupt one fails; the BMP
 // Suite's good files within the reader's formats equal theirs, the others
-// fail; questionable and bad files give a buffer or null, never a crash.
+// fail, and every one of them equals its reference through the C++
+// interface's extended reader; questionable and bad files give a buffer or
+// null (an image or vorn::Error), never a crash.
 
 #include "io_test.h"
+
+#include <vorn/vorn.hpp>
 
 #include <map>
 #include <set>
@@ -27,6 +31,22 @@ std::vector<std::string> filesIn(const std::string& folder, const std::string& e
 /// both ways in its own format.
 BufferPtr readSuiteFile(const std::string& folder, const std::string& name) {
     return readBothWays(testdataDir() + "/" + folder + "/" + name, folder == "pngsuite" ? 2 : 3);
+}
+
+/// The suite file through vorn::Image::read, which must equal
+/// vorn::Image::decode of its bytes; an empty image when it throws.
+vorn::Image readExtended(const std::string& folder, const std::string& name) {
+    const std::string path = testdataDir() + "/" + folder + "/" + name;
+    const Bytes bytes = readFileBytes(path);
+    vorn::Image image;
+    try {
+        image = vorn::Image::read(path);
+    } catch (const vorn::Error&) {
+        EXPECT_THROW(vorn::Image::decode(bytes.data(), bytes.size()), vorn::Error);
+        return image;
+    }
+    EXPECT_EQ(words(*image.get()), words(*vorn::Image::decode(bytes.data(), bytes.size()).get()));
+    return image;
 }
 
 /// The reference of a suite file; some files are compared with the
@@ -95,8 +115,14 @@ TEST(BmpSuite, GoodFilesWithinTheFormatsEqualTheReference) {
                                               "rgb16-565.bmp",   "rgb16-565pal.bmp", "rgb16.bmp",
                                               "rgb32bf.bmp"};
     int compared = 0;
+    int extended = 0;
     for (const std::string& name : filesIn("bmpsuite/g", ".bmp")) {
         SCOPED_TRACE(name);
+        const Pam reference = referenceOf("bmpsuite/g", name);
+        const vorn::Image image = readExtended("bmpsuite/g", name);
+        ASSERT_FALSE(image.empty());
+        EXPECT_EQ(firstDifference(*image.get(), reference), "");
+        ++extended;
         BufferPtr b = readSuiteFile("bmpsuite/g", name);
         if (notCovered.count(name)) {
             EXPECT_EQ(b, nullptr);
@@ -107,14 +133,20 @@ TEST(BmpSuite, GoodFilesWithinTheFormatsEqualTheReference) {
         ++compared;
     }
     EXPECT_EQ(compared, 16);
+    EXPECT_EQ(extended, 23);
 }
 
 // Questionable and bad files: those the reader accepts (true) give the
 // reference's pixels where there is one; the others give null. The
 // questionable run-length files leave exactly the 416 pixels their streams
-// skip transparent black.
+// skip transparent black. The extended reader also accepts the files named
+// in `extendedOnly`.
 TEST(BmpSuite, QuestionableAndBadFilesGiveTheirPixelsOrNull) {
     VORN_REQUIRE_TESTDATA();
+    const std::set<std::string> extendedOnly = {
+        "q/rgb16-231.bmp",    "q/rgb24lprof.bmp", "q/rgb24prof.bmp",   "q/rgb32-111110.bmp",
+        "q/rgb32bf-xbgr.bmp", "q/rgb32h52.bmp",   "q/rgba16-4444.bmp", "q/rgba32.bmp",
+        "q/rgba32abf.bmp",    "q/rgba32h56.bmp"};
     const std::map<std::string, bool> accepted = {
         {"q/pal1p1.bmp", true},         {"q/pal2.bmp", false},
         {"q/pal4rletrns.bmp", true},    {"q/pal8offs.bmp", true},
@@ -143,6 +175,15 @@ TEST(BmpSuite, QuestionableAndBadFilesGiveTheirPixelsOrNull) {
             ASSERT_EQ(accepted.count(key), 1u) << "file not in the table";
             BufferPtr b = readSuiteFile(std::string("bmpsuite/") + folder, name);
             ASSERT_EQ(b != nullptr, accepted.at(key));
+            const vorn::Image image = readExtended(std::string("bmpsuite/") + folder, name);
+            ASSERT_EQ(!image.empty(), accepted.at(key) || extendedOnly.count(key));
+            if (b) {
+                EXPECT_EQ(words(*b), words(*image.get()));
+            } else if (!image.empty() && *folder == 'q' &&
+                       std::filesystem::exists(testdataDir() + "/reference/bmpsuite/q/" +
+                                               name.substr(0, name.size() - 4) + ".pam")) {
+                EXPECT_EQ(firstDifference(*image.get(), referenceOf("bmpsuite/q", name)), "");
+            }
             ++files;
             if (!b || *folder == 'b') {
                 continue;
