@@ -9,15 +9,14 @@ function(run)
   set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
-file(REMOVE_RECURSE "${PREFIX}" "${WORK_DIR}")
-run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}")
+file(REMOVE_RECURSE "${WORK_DIR}")
 
 # find_package(Vorn) and Vorn::vorn
 run(${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}/cmake" -G "${GENERATOR}"
     -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
     -DCMAKE_CXX_FLAGS=${CXX_FLAGS} -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build "${WORK_DIR}/cmake")
-run("${WORK_DIR}/cmake/vorn_consumer")
+run("${WORK_DIR}/cmake/vorn_consumer" "${TESTDATA_DIR}")
 if(NOT last_output MATCHES "vorn consumer ok")
   message(FATAL_ERROR "unexpected output: ${last_output}")
 endif()
@@ -36,9 +35,9 @@ if(PKG_CONFIG AND NOT WIN32)
   string(STRIP "${last_output}" _flags)
   separate_arguments(_flags UNIX_COMMAND "${_flags}")
   separate_arguments(_extra UNIX_COMMAND "${CXX_FLAGS}")
-  run(${CXX_COMPILER} -std=c++17 ${_extra} "${SOURCE_DIR}/main.cpp" -o "${WORK_DIR}/pc_consumer"
+  run(${CXX_COMPILER} -std=c++17 ${_extra} "${SOURCE_DIR}/main.cpp" "${SOURCE_DIR}/interface.cpp" -o "${WORK_DIR}/pc_consumer"
       ${_flags} "-Wl,-rpath,${_found_libdir}")
-  run("${WORK_DIR}/pc_consumer")
+  run("${WORK_DIR}/pc_consumer" "${TESTDATA_DIR}")
   if(NOT last_output MATCHES "vorn consumer ok")
     message(FATAL_ERROR "unexpected output: ${last_output}")
   endif()

@@ -13,7 +13,13 @@
 #define VORN_CONSUMER_GDI 1
 #endif
 
-int main() {
+/// The C++ interface's checks (interface.cpp): the number of failures.
+int checkInterface(const char* testdata);
+
+int main(int argc, char** argv) {
+    if (checkInterface(argc > 1 ? argv[1] : nullptr) != 0) {
+        return 1;
+    }
     VornBuffer* image = VornBuffer::Build(4, 4, nullptr);
     if (!image) {
         return 1;
