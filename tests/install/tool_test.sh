@@ -79,6 +79,12 @@ expect 0 "$vorn" convert "$png" flat.jpg --quality 100
 "$vorn" info --json flat.jpg | grep -q '"format": "jpeg", "width": 32, "height": 32, "dpi_x": 96, "dpi_y": 96, "alpha": false' ||
   fail "JPEG written with its density and flattened"
 
+# The levels reach the encoders.
+"$vorn" convert "$png" z0.png --compression 0 && "$vorn" convert "$png" z9.png --compression 9
+"$vorn" convert "$png" q10.jpg --quality 10
+[ "$(stat -c %s z0.png)" -gt "$(stat -c %s z9.png)" ] &&
+  [ "$(stat -c %s flat.jpg)" -gt "$(stat -c %s q10.jpg)" ] || fail "--compression or --quality ignored"
+
 # 3. Standard input and output: the same bytes as through files.
 "$vorn" convert - - --format bmp --bmp-alpha <"$png" | "$vorn" convert - piped.png
 cmp -s direct.png piped.png || fail "convert through pipes differs"
