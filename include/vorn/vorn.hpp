@@ -147,7 +147,9 @@ public:
     Image(Image&& other) noexcept;
     /// Releases this image's buffer and takes the other's, leaving it empty.
     Image& operator=(Image&& other) noexcept;
+    /// Not copyable: clone() makes a deep copy.
     Image(const Image&) = delete;
+    /// Not copyable: clone() makes a deep copy.
     Image& operator=(const Image&) = delete;
 
     /// Reads an image file. Throws Error: NotFound, AccessDenied,
