@@ -5,6 +5,7 @@
 #include "api/api.h"
 #include "core/core.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -237,10 +238,13 @@ void Image::setDpi(double x, double y) {
         buffer_->setDensity(1, static_cast<int>(x), static_cast<int>(y));
         return;
     }
-    // Pixels per metre reach 84.5 million for the largest dots per inch:
-    // no overflow.
-    buffer_->setDensity(0, static_cast<int>(std::llround(x / detail::kMetresPerInch)),
-                        static_cast<int>(std::llround(y / detail::kMetresPerInch)));
+    // Pixels per metre of the largest values exceed the int range: they
+    // are limited to it.
+    const auto perMetre = [](double dpi) {
+        const long long v = std::llround(dpi / detail::kMetresPerInch);
+        return static_cast<int>(std::min<long long>(v, 2147483647LL));
+    };
+    buffer_->setDensity(0, perMetre(x), perMetre(y));
 }
 
 } // namespace vorn
