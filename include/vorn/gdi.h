@@ -9,12 +9,14 @@
 // Platform: on Windows this header includes <windows.h> (and, when the
 // library is built with VORN_WITH_MFC, which defines VORN_USE_MFC, MFC's
 // <afxwin.h>; otherwise our own CDC class from <vorn/platform/cdc.h>).
-// Elsewhere it includes <vorn/platform/gdi.h>, an in-memory GDI with the
-// Win32 names, types and constants that is compiled into the library
-// itself: callers make contexts and bitmaps with CreateDCW,
-// CreateCompatibleDC, CreateDIBSection and the rest exactly as on Windows,
-// and link nothing but Vorn::vorn. This header is not included by
-// vorn/vorn.h.
+// Elsewhere the interop exists only in a library built with
+// -DVORN_WITH_GDI_STANDIN=ON, which carries an in-memory GDI and defines
+// VORN_GDI_STANDIN for its users (Vorn::vorn and vorn.pc pass it on); this
+// header then includes <vorn/platform/gdi.h>, with the Win32 names, types
+// and constants (BOOL, DWORD, HDC, CreateDCW, CreateDIBSection, ...), so
+// that callers make contexts and bitmaps exactly as on Windows. Without
+// Windows and without VORN_GDI_STANDIN the header refuses to compile
+// rather than define those names. It is not included by vorn/vorn.h.
 //
 // Coordinates: x, y, width and height of bitBlt, alphaBlt, captureFromDC
 // and CDCBuffer are logical coordinates of the context, converted to device
@@ -44,9 +46,11 @@
 
 #include <windows.h>
 #endif
-#else
+#elif defined(VORN_GDI_STANDIN)
 #include <vorn/platform/cdc.h>
 #include <vorn/platform/gdi.h>
+#else
+#error "vorn/gdi.h needs Windows, or Vorn built with -DVORN_WITH_GDI_STANDIN=ON"
 #endif
 
 // ---------------------------------------------------------------------------
