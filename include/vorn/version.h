@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
-// Vorn raster drawing library: version of these headers and of the library.
+/// \file
+/// Vorn raster drawing library: version of these headers and of the library.
 #ifndef VORN_VERSION_H
 #define VORN_VERSION_H
 
 #include <vorn/export.h>
 
+/// Major version: changes that break callers (while it is 0, every minor
+/// version may break the binary interface).
 #define VORN_VERSION_MAJOR 0
+/// Minor version: additions.
 #define VORN_VERSION_MINOR 2
+/// Patch version: mends that change no interface.
 #define VORN_VERSION_PATCH 0
 
 /// The version as one number, major * 10000 + minor * 100 + patch.
