@@ -18,12 +18,9 @@ BufferPtr readPath(const std::string& path) {
     return BufferPtr(readLibraryImage(wideOf(path).c_str()));
 }
 
-struct DensityAccess : VornBuffer {
-    static std::vector<int> of(const VornBuffer& b) {
-        return {b.*(&DensityAccess::densityUnit), b.*(&DensityAccess::densityX),
-                b.*(&DensityAccess::densityY)};
-    }
-};
+std::vector<int> densityOf(VornBuffer& b) {
+    return {Access::densityUnitOf(b), Access::densityXOf(b), Access::densityYOf(b)};
+}
 
 /// The entries of reference/manifest.json, one flat object of strings
 /// without escapes: test file to what is known of it.
@@ -167,7 +164,7 @@ TEST(LibraryBridgeRead, DensityComesFromTheResolutionInDotsPerInch) {
         const Bytes jpeg = encodeJpeg(16, 8, 3, smoothRgb(16, 8), c.options);
         const BufferPtr b = readPath(dir.file("density.jpg", jpeg));
         ASSERT_TRUE(b);
-        EXPECT_EQ(DensityAccess::of(*b), c.density) << &c - cases;
+        EXPECT_EQ(densityOf(*b), c.density) << &c - cases;
     }
 }
 
@@ -189,7 +186,7 @@ TEST(LibraryBridgeRead, TheBufferOwnsTheLibrarysPixelBlock) {
     ScratchDir dir;
     const BufferPtr b = readPath(dir.file("owned.jpg", encodeJpeg(16, 8, 3, smoothRgb(16, 8))));
     ASSERT_TRUE(b);
-    EXPECT_EQ(VornProtected::ownsPixelsOf(*b), 1);
+    EXPECT_EQ(Access::ownsPixelsOf(*b), 1);
     EXPECT_FALSE(b->hasTransparency());
     EXPECT_EQ(b->getBackground(nullptr, nullptr, nullptr), 0);
 }
@@ -283,7 +280,7 @@ TEST(LibraryThroughDispatch, ReadGivesTheLibrarysJpegAndGif) {
         const BufferPtr viaRead(VornBuffer::Read(path.c_str(), c.code));
         ASSERT_TRUE(direct && viaRead);
         EXPECT_EQ(words(*viaRead), words(*direct));
-        EXPECT_EQ(DensityAccess::of(*viaRead), DensityAccess::of(*direct));
+        EXPECT_EQ(densityOf(*viaRead), densityOf(*direct));
     }
     EXPECT_FALSE(VornBuffer::Read(dir.file("missing.jpg").c_str()));
 }
