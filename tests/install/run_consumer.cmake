@@ -52,7 +52,8 @@ run(${CMAKE_COMMAND} -S "${_here}/consumer" -B "${WORK_DIR}/cmake" ${_cmake_args
 run(${CMAKE_COMMAND} --build "${WORK_DIR}/cmake")
 expect_ok("${WORK_DIR}/cmake/vorn_consumer")
 
-# pkg-config --cflags --libs vorn
+# pkg-config --cflags --libs --static vorn (the private dependencies count
+# only for a static library)
 find_program(PKG_CONFIG pkg-config)
 if(NOT PKG_CONFIG OR WIN32)
   return()
@@ -65,7 +66,7 @@ endif()
 get_filename_component(_pc_dir "${_pc}" DIRECTORY)
 get_filename_component(_libdir "${_pc_dir}" DIRECTORY)
 set(ENV{PKG_CONFIG_PATH} "${_pc_dir}")
-run(${PKG_CONFIG} --cflags --libs vorn)
+run(${PKG_CONFIG} --cflags --libs --static vorn)
 string(STRIP "${last_output}" _flags)
 separate_arguments(_flags UNIX_COMMAND "${_flags}")
 separate_arguments(_extra UNIX_COMMAND "${CXX_FLAGS}")
