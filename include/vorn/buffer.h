@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: MIT
-// Vorn raster drawing library: the image buffer.
-//
-// VornBuffer is an in-memory image of 32-bit pixels (bytes blue, green, red,
-// alpha, straight colour) with a pixel density, an optional background
-// colour and a transparency flag. Everything the library draws, composites,
-// resamples, reads or writes goes through this one class.
-//
-// Coordinates: column 0 is the left edge, row 0 the top row, y grows
-// downwards. Drawing outside a buffer is clipped silently; it is never an
-// error. Colour arguments come in the order red, green, blue, alpha.
-//
-// Ownership: every VornBuffer* the library returns belongs to the caller and
-// is released with VornBuffer::Destroy (the destructor is protected).
+/// \file
+/// Vorn raster drawing library: the image buffer.
+///
+/// VornBuffer is an in-memory image of 32-bit pixels (bytes blue, green, red,
+/// alpha, straight colour) with a pixel density, an optional background
+/// colour and a transparency flag. Everything the library draws, composites,
+/// resamples, reads or writes goes through this one class.
+///
+/// Coordinates: column 0 is the left edge, row 0 the top row, y grows
+/// downwards. Drawing outside a buffer is clipped silently; it is never an
+/// error. Colour arguments come in the order red, green, blue, alpha.
+///
+/// Ownership: every VornBuffer* the library returns belongs to the caller and
+/// is released with VornBuffer::Destroy (the destructor is protected).
 #ifndef VORN_BUFFER_H
 #define VORN_BUFFER_H
 
@@ -22,25 +23,25 @@
 /// One pixel: four bytes in memory order blue, green, red, alpha.
 /// Straight (not premultiplied) colour; alpha 0 is transparent, 255 opaque.
 struct _VORNRGBAQUAD {
-    unsigned char blue;
-    unsigned char green;
-    unsigned char red;
-    unsigned char alpha;
+    unsigned char blue;  ///< blue, 0 to 255
+    unsigned char green; ///< green, 0 to 255
+    unsigned char red;   ///< red, 0 to 255
+    unsigned char alpha; ///< opacity: 0 transparent, 255 opaque
 };
 
 /// A position in buffer coordinates: x (column) then y (row), signed 32-bit.
 struct _VORNPOINT {
-    int x;
-    int y;
+    int x; ///< column; 0 is the left edge
+    int y; ///< row; 0 is the top row
 };
 
 /// A colour in the hue, lightness, saturation model of hls.h. Hue,
 /// lightness and saturation run from 0 to 240; alpha is the pixel's alpha.
 struct _VORNHLSAQUAD {
-    unsigned char hue;
-    unsigned char lightness;
-    unsigned char saturation;
-    unsigned char alpha;
+    unsigned char hue;        ///< 0 red, 40 yellow, 80 green, 120 cyan, 160 blue, 200 magenta
+    unsigned char lightness;  ///< 0 black to 240 white
+    unsigned char saturation; ///< 0 grey to 240 full colour
+    unsigned char alpha;      ///< the pixel's alpha
 };
 
 /// The image object. Create it with Build (or any member or function that
@@ -110,13 +111,17 @@ public:
     /// The pixel block: width x height pixels, row-major, top row first,
     /// without gaps between rows; pixel (x, y) is element y x width + x.
     /// Owned by the buffer or borrowed from the caller (see Build).
+    ///@{
     _VORNRGBAQUAD* getPixels() { return pixels; }
     const _VORNRGBAQUAD* getPixels() const { return pixels; }
+    ///@}
 
     /// Address of pixel (x, y), or null when the buffer has no pixels or
     /// the position is outside it.
+    ///@{
     _VORNRGBAQUAD* getPixel(int x, int y);
     const _VORNRGBAQUAD* getPixel(int x, int y) const;
+    ///@}
 
     /// Stores the density: unit 0 pixels per metre, 1 pixels per inch,
     /// 2 pixels per centimetre, and the horizontal and vertical values in
@@ -479,8 +484,10 @@ public:
     /// matches, the extension decides (.png, .gif, .jpg, .bmp, any case);
     /// otherwise -1. A file that cannot be opened gives -1 whatever its
     /// name. Narrow paths are UTF-8 (the active code page on Windows).
+    ///@{
     static int GetFormat(const char* path);
     static int GetFormat(const wchar_t* path);
+    ///@}
 
     /// Reads an image file into a new buffer, owned by the caller (release
     /// it with Destroy), or returns null.
@@ -499,10 +506,12 @@ public:
     /// the density stays 3780 pixels per metre. Files that claim more
     /// pixels than Build accepts, or than their length can hold, give null
     /// without allocating.
+    ///@{
     static VornBuffer* Read(const char* path, int format);
     static VornBuffer* Read(const char* path);
     static VornBuffer* Read(const wchar_t* path, int format);
     static VornBuffer* Read(const wchar_t* path);
+    ///@}
 
     /// Writes the buffer to an image file. `format` 0 (or the overload
     /// without it) takes the format from the extension (.png, .bmp, .jpg,
@@ -520,11 +529,18 @@ public:
     /// temporary name beside it and renamed into place when complete, so a
     /// failed write leaves an existing file as it was. The buffer is not
     /// changed.
+    ///@{
     int write(const char* path, int format) const;
     int write(const char* path) const;
     int write(const wchar_t* path, int format) const;
     int write(const wchar_t* path) const;
+    ///@}
 
+    /// \cond INTERNAL
+    // The protected members: the workers behind the public members and the
+    // fields, for the library's own sources (src/core/access.h reaches them
+    // from its free functions and tests). Their notes describe how they
+    // work, not a contract for callers, and stay out of the reference.
 protected:
     /// Sets every field to its default with the given size; allocates
     /// nothing.
@@ -686,6 +702,7 @@ protected:
     /// the buffer), followed in the same new[] allocation by the fills'
     /// bookkeeping (a state cell and a few cells per row).
     unsigned short* rowCarry;
+    /// \endcond
 };
 
 #endif

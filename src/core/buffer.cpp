@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The buffer object: creation, destruction, copies, accessors and metadata.
 
+#include "core/access.h"
 #include "core/core.h"
 
 #include <cstdlib>
@@ -80,19 +81,10 @@ VornBuffer* VornBuffer::Build(int width, int height, _VORNRGBAQUAD* pixels) {
     return buffer;
 }
 
-namespace {
-
-// Gives the library's free functions a way to set the ownership flag.
-struct OwnershipAccess : VornBuffer {
-    static int VornBuffer::*flag() { return &OwnershipAccess::ownsPixels; }
-};
-
-} // namespace
-
 VornBuffer* vorn::detail::buildOwning(int width, int height, _VORNRGBAQUAD* block) {
     VornBuffer* buffer = VornBuffer::Build(width, height, block);
     if (buffer && block) {
-        buffer->*OwnershipAccess::flag() = 1;
+        vorn::detail::Access::ownsPixelsOf(*buffer) = 1;
     }
     return buffer;
 }

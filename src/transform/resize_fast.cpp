@@ -205,7 +205,7 @@ void enlargeRows(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t
         for (int x = 0; x < dst.getWidth(); ++x, ++out) {
             const Span& cs = t.cols[static_cast<std::size_t>(x)];
             if (cs.last < cs.first || !row0 || !enlargePixel(row0, row1, rs, cs, *out)) {
-                TransformAccess::resizePixel(src, out, x, y, sx, sy);
+                (src.*Access::resizePixelFn)(out, x, y, sx, sy);
             }
         }
     }

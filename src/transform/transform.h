@@ -4,6 +4,7 @@
 #ifndef VORN_SRC_TRANSFORM_TRANSFORM_H
 #define VORN_SRC_TRANSFORM_TRANSFORM_H
 
+#include "core/access.h"
 #include "core/core.h"
 
 #include <array>
@@ -333,15 +334,6 @@ void resampleRowsScalar(const VornBuffer& src, VornBuffer& dst, const ResampleTa
 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
 bool resampleRowsAvx2(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
                       double sy);
-
-/// Reaches the plain per-pixel members from the fast paths, which fall back
-/// to them for the rare pixel whose result they cannot settle exactly.
-struct TransformAccess : VornBuffer {
-    static void resizePixel(const VornBuffer& b, _VORNRGBAQUAD* out, int x, int y, double sx,
-                            double sy) {
-        (b.*(&TransformAccess::getResizePixel))(out, x, y, sx, sy);
-    }
-};
 
 // ---------------------------------------------------------------------------
 // Rotation

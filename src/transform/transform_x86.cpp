@@ -284,13 +284,13 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
             while (redo != 0) {
                 const int lane = __builtin_ctz(static_cast<unsigned>(redo));
                 redo &= redo - 1;
-                TransformAccess::resizePixel(src, out + x + lane, x + lane, y, sx, sy);
+                (src.*Access::resizePixelFn)(out + x + lane, x + lane, y, sx, sy);
             }
         }
         for (; x < dw; ++x) {
             const Span& cs = t.cols[static_cast<std::size_t>(x)];
             if (!enlargePixel(row0, secondRow ? row1 : nullptr, rs, cs, out[x])) {
-                TransformAccess::resizePixel(src, out + x, x, y, sx, sy);
+                (src.*Access::resizePixelFn)(out + x, x, y, sx, sy);
             }
         }
     }

@@ -77,7 +77,7 @@ TEST(Duplicate, CopiesPixelsAndTransparencyOnly) {
     b->setTransparentColour(4, 5, 6);
     BufferPtr copy(b->duplicate());
     EXPECT_NE(copy->getPixels(), b->getPixels());
-    EXPECT_EQ(VornProtected::ownsPixelsOf(*copy), 1);
+    EXPECT_EQ(Access::ownsPixelsOf(*copy), 1);
     EXPECT_EQ(words(*copy), words(*b));
     EXPECT_EQ(copy->getPixelsPerMetreX(), 3780);
     EXPECT_EQ(copy->getBackground(nullptr, nullptr, nullptr), 0);

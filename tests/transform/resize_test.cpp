@@ -8,8 +8,6 @@
 
 namespace {
 
-using TP = TransformProtected;
-
 // Each bad field is bent for the length of one call and then restored, so
 // that the buffers are released as they were built.
 TEST(Resize, ChecksTheSourceThenTheDestinationAndWritesNothing) {
@@ -23,23 +21,23 @@ TEST(Resize, ChecksTheSourceThenTheDestinationAndWritesNothing) {
         return result;
     };
     auto withoutPixels = [&](VornBuffer& b, VornBuffer* target) {
-        _VORNRGBAQUAD* saved = std::exchange(TP::pixelsOf(b), nullptr);
+        _VORNRGBAQUAD* saved = std::exchange(Access::pixelsOf(b), nullptr);
         const int result = src->resize(target);
-        TP::pixelsOf(b) = saved;
+        Access::pixelsOf(b) = saved;
         return result;
     };
     EXPECT_EQ(withoutPixels(*src, dst.get()), -1);
     EXPECT_EQ(withoutPixels(*src, nullptr), -1); // the source is checked first
-    EXPECT_EQ(bent(TP::widthOf(*src), -4, dst.get()), -2);
-    EXPECT_EQ(bent(TP::heightOf(*src), -1, dst.get()), -2);
-    EXPECT_EQ(bent(TP::widthOf(*src), 0, dst.get()), -1); // nothing to sample from
+    EXPECT_EQ(bent(Access::widthOf(*src), -4, dst.get()), -2);
+    EXPECT_EQ(bent(Access::heightOf(*src), -1, dst.get()), -2);
+    EXPECT_EQ(bent(Access::widthOf(*src), 0, dst.get()), -1); // nothing to sample from
     EXPECT_EQ(src->resize(nullptr), -3);
-    EXPECT_EQ(bent(TP::widthOf(*dst), -2, dst.get()), -3);
-    EXPECT_EQ(bent(TP::heightOf(*dst), -2, dst.get()), -3);
+    EXPECT_EQ(bent(Access::widthOf(*dst), -2, dst.get()), -3);
+    EXPECT_EQ(bent(Access::heightOf(*dst), -2, dst.get()), -3);
     EXPECT_EQ(withoutPixels(*dst, dst.get()), -3);
     // An empty destination succeeds, writing nothing.
-    EXPECT_EQ(bent(TP::widthOf(*dst), 0, dst.get()), 0);
-    EXPECT_EQ(bent(TP::heightOf(*dst), 0, dst.get()), 0);
+    EXPECT_EQ(bent(Access::widthOf(*dst), 0, dst.get()), 0);
+    EXPECT_EQ(bent(Access::heightOf(*dst), 0, dst.get()), 0);
     EXPECT_EQ(words(*dst), before);
     EXPECT_EQ(at(*src, 1, 1), rgba(9, 9, 9));
 }

@@ -13,8 +13,6 @@
 
 namespace {
 
-using TP = TransformProtected;
-
 // Every pixel opaque and different: the colour encodes its position.
 BufferPtr numbered(int w, int h) {
     BufferPtr b = makeBuffer(w, h);
@@ -31,10 +29,10 @@ int sourceIndex(const _VORNRGBAQUAD& p) {
 
 TEST(RotateBuffer, NeedsPixels) {
     BufferPtr src = makeFilled(3, 2, rgba(1, 2, 3));
-    _VORNRGBAQUAD* saved = TP::pixelsOf(*src);
-    TP::pixelsOf(*src) = nullptr;
+    _VORNRGBAQUAD* saved = Access::pixelsOf(*src);
+    Access::pixelsOf(*src) = nullptr;
     EXPECT_EQ(src->rotateBuffer(30), nullptr);
-    TP::pixelsOf(*src) = saved;
+    Access::pixelsOf(*src) = saved;
 }
 
 class RotateAtLevel : public KernelLevels {};

@@ -11,8 +11,6 @@
 
 namespace {
 
-using TP = TransformProtected;
-
 const _VORNRGBAQUAD kPaper = rgba(1, 2, 3, 4);
 
 // Opaque, each channel a ramp: red 25 x, green 25 y, blue 7 x + 11 y.
@@ -42,9 +40,9 @@ TEST(Warp, RefusesDegenerateGridsAndNullArguments) {
     EXPECT_FALSE(src->warp(dst.get(), grid, INT_MIN, 2));
     EXPECT_FALSE(src->warp(nullptr, grid, 2, 2));
     EXPECT_FALSE(src->warp(dst.get(), nullptr, 2, 2));
-    _VORNRGBAQUAD* saved = std::exchange(TP::pixelsOf(*src), nullptr);
+    _VORNRGBAQUAD* saved = std::exchange(Access::pixelsOf(*src), nullptr);
     EXPECT_FALSE(src->warp(dst.get(), grid, 2, 2));
-    TP::pixelsOf(*src) = saved;
+    Access::pixelsOf(*src) = saved;
     EXPECT_TRUE(changedPixels(*dst, kPaper).empty());
 }
 
@@ -89,7 +87,7 @@ TEST(Warp, AFlatQuadrilateralWritesNothing) {
     BufferPtr dst = makeFilled(10, 10, kPaper);
     const _VORNPOINT rect[2] = {{0, 0}, {10, 10}};
     const _VORNPOINT quad[4] = {{4, 0}, {4, 3}, {4, 9}, {4, 5}};
-    EXPECT_TRUE((src.get()->*TP::warpQuad)(dst.get(), rect, quad));
+    EXPECT_TRUE((src.get()->*Access::warpQuadFn)(dst.get(), rect, quad));
     EXPECT_TRUE(changedPixels(*dst, kPaper).empty());
 }
 
@@ -147,7 +145,7 @@ std::pair<double, double> inverse(const double* k, double x, double y) {
     BufferPtr host = makeBuffer(1, 1);
     double u = -1.0;
     double v = -1.0;
-    (host.get()->*TP::warpCoorFn)(x, y, u, v, k);
+    (host.get()->*Access::warpCoorFn)(x, y, u, v, k);
     return {u, v};
 }
 
@@ -202,7 +200,7 @@ TEST(Warp, PointsWithoutAnInverseWriteNothing) {
     BufferPtr src = makeFilled(8, 8, rgba(200, 100, 50));
     BufferPtr dst = makeFilled(40, 40, kPaper);
     const _VORNPOINT rect[2] = {{0, 0}, {8, 8}};
-    EXPECT_TRUE((src.get()->*TP::warpQuad)(dst.get(), rect, quad));
+    EXPECT_TRUE((src.get()->*Access::warpQuadFn)(dst.get(), rect, quad));
     int noRoot = 0;
     for (int Y = 0; Y < 30; ++Y) {
         for (int X = 0; X < 30; ++X) {
@@ -222,7 +220,7 @@ TEST(WarpPixel, AddsWeightedColoursAndReturnsTheAlphaShare) {
     BufferPtr src = makeFilled(2, 1, rgba(100, 50, 20, 51));
     double rgb[3] = {1.0, 0.0, 0.0};
     auto tap = [&](const _VORNRGBAQUAD* p, int x, int y, double w) {
-        return (src.get()->*TP::warpPixelFn)(p, x, y, rgb[0], rgb[1], rgb[2], w);
+        return (src.get()->*Access::warpPixelFn)(p, x, y, rgb[0], rgb[1], rgb[2], w);
     };
     EXPECT_EQ(tap(src->getPixel(0, 0), 0, 0, 0.5), 51 * 0.5 / 255.0);
     EXPECT_EQ(tap(src->getPixel(0, 0), 0, 0, 0.0), 0.0);

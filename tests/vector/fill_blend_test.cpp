@@ -42,7 +42,7 @@ TEST(FillPolygonBlend, BlendsEachCoveredPixelOnce) {
             fill(*solid, *p, ink);
             EXPECT_EQ(words(*b) == words(*solid), alpha == 255) << alpha;
             // A clear colour returns before the work areas are allocated.
-            EXPECT_EQ(VornProtected::edgeMapOf(*b) == nullptr, alpha == 0);
+            EXPECT_EQ(Access::edgeMapOf(*b) == nullptr, alpha == 0);
         }
     }
 }
@@ -78,16 +78,13 @@ TEST(FillPolygonBitmap, TilesFromTheBuffersOriginWithTheOpacity) {
 }
 
 TEST(FillPolygonBitmap, RefusesAMissingTexture) {
-    struct Bare : VornBuffer {
-        Bare() : VornBuffer(0, 0) {}
-        ~Bare() = default;
-    } bare;
+    Access bare(0, 0);
     BufferPtr b = patterned(12, 12);
     const Polygon triangle{{pt(1, 1), pt(10, 1), pt(5, 6)}};
     EXPECT_EQ(fillBitmap(*b, triangle, nullptr, 255), -1);
     EXPECT_EQ(fillBitmap(*b, triangle, &bare, 255), -1);
     EXPECT_EQ(words(*b), words(*patterned(12, 12)));
-    EXPECT_EQ(VornProtected::edgeMapOf(*b), nullptr);
+    EXPECT_EQ(Access::edgeMapOf(*b), nullptr);
 }
 
 // The texture may share this buffer's pixels: each texel is read as the

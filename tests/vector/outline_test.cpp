@@ -76,7 +76,7 @@ TEST(Outline, BlendsEachPixelOncePerSegment) {
         EXPECT_EQ(c.kind == Open ? polyline(*b, c.points, c.aa)
                   : c.kind == Closed
                       ? outline(*b, p, c.aa)
-                      : (b.get()->*VectorProtected::strokeLoopFn)(c.points.data(), n, kInk, c.aa),
+                      : (b.get()->*Access::strokeLoopFn)(c.points.data(), n, kInk, c.aa),
                   0);
         EXPECT_EQ(blendCounts(*b), grid(c.counts)) << c.kind << ", " << n << " points";
     }
@@ -113,7 +113,7 @@ TEST(Outline, CountsBelowOneAndNullArraysDrawNothing) {
     for (int n : {0, -4}) {
         EXPECT_EQ(none->strokePolygon(points.data(), sizes, n, 1, 2, 3, 255), 0);
         EXPECT_EQ(none->strokePolyline(points.data(), n + 1, 1, 2, 3, 255), 0);
-        (none.get()->*VectorProtected::strokeLoopFn)(points.data(), n, kInk, 0);
+        (none.get()->*Access::strokeLoopFn)(points.data(), n, kInk, 0);
     }
     EXPECT_EQ(none->strokePolygon(nullptr, sizes, 2, 1, 2, 3, 255), 0);
     EXPECT_EQ(none->strokePolygon(points.data(), nullptr, 2, 1, 2, 3, 255), 0);
