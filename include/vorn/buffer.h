@@ -464,9 +464,13 @@ public:
     /// quadrilateral paints the half-open bounding box of its corners
     /// (right column and bottom row excluded), clipped to dst; corners may
     /// lie anywhere. Written pixels are opaque; samples without any opacity
-    /// leave dst as it was, as do points without a real inverse. Returns
-    /// false, writing nothing, when nx or ny is below 2, dst or grid is null
-    /// or either buffer has no pixels; else true.
+    /// leave dst as it was. Every pixel inside a convex cell is painted, and
+    /// so is every pixel on an edge two cells share, except the grid points
+    /// of the last column and row of points (they map to the source's far
+    /// edge, which has no pixel to sample). Only folded cells have points
+    /// without a real inverse; those leave dst as it was. Returns false,
+    /// writing nothing, when nx or ny is below 2, dst or grid is null or
+    /// either buffer has no pixels; else true.
     bool warp(VornBuffer* dst, const _VORNPOINT* grid, int nx, int ny) const;
 
     // ---------------------------------------------------------------------
@@ -658,7 +662,9 @@ protected:
     bool warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT* quad) const;
     /// Solves the bilinear map with coefficients a..f (coeffs[0..5]) for the
     /// parameters u, v of the offset (x, y) from the first corner; NaN when
-    /// the point has no real inverse.
+    /// the point has no real inverse. Where the second parameter follows
+    /// from the first, it comes from whichever map equation has the larger
+    /// denominator, so that iso-lines along an axis keep their points.
     void warpCoor(double x, double y, double& u, double& v, const double* coeffs) const;
     /// Adds source pixel (x, y) (at p, or looked up when p is null) times
     /// weight w to the sums and returns its alpha share alpha * w / 255;
