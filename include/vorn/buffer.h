@@ -230,7 +230,10 @@ public:
     // (alpha 0 writes alpha 0); pixels outside the buffer are dropped, so a
     // shape may lie partly or wholly outside it. The shape is that of the
     // two-region midpoint trace of x^2/a^2 + y^2/b^2 = 1, computed in exact
-    // integer arithmetic for any box. Only the rows and columns that can
+    // integer arithmetic for any box; rows (then columns) that the two
+    // regions leave between them are plotted at the last step of the first
+    // region (of the second), so a filled shape has no empty row and an
+    // outline is one 8-connected curve. Only the rows and columns that can
     // reach the buffer are traced, so the time grows with the buffer's
     // size and the pixels painted, not with the radius. All return 0.
     // ---------------------------------------------------------------------
