@@ -252,12 +252,11 @@ public:
     int fillEllipse(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                     unsigned char green, unsigned char blue, unsigned char alpha);
     /// Outlines the circle of `radius` pixels about `centre`: the ellipse
-    /// of drawEllipse in the box trunc(centre - radius) to
-    /// trunc(centre + radius), computed in double precision (corners beyond
-    /// the int range are clamped to it). A negative, infinite or NaN radius
-    /// draws nothing, and so does a box that gives a semi-axis below 1 (at
-    /// a centre with non-negative coordinates, any radius below 1).
-    /// Returns 0.
+    /// of drawEllipse in the box centre - trunc(radius) to
+    /// centre + trunc(radius), formed in 64 bits (corners beyond the int
+    /// range are clamped to it), so the shape is centred on `centre` and a
+    /// fractional radius draws the circle of its whole part. A radius below
+    /// 1 (negative included), infinite or NaN draws nothing. Returns 0.
     int drawCircle(const _VORNPOINT& centre, double radius, unsigned char red, unsigned char green,
                    unsigned char blue, unsigned char alpha);
     /// Fills the circle of drawCircle. Returns 0.

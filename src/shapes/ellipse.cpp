@@ -20,6 +20,7 @@
 
 #include "shapes/shapes.h"
 
+#include <climits>
 #include <cmath>
 
 namespace vorn::detail {
@@ -285,10 +286,20 @@ bool circleBox(const _VORNPOINT& centre, double radius, _VORNPOINT& p1, _VORNPOI
     if (!std::isfinite(radius)) {
         return false;
     }
-    p1.x = saturateToInt(centre.x - radius);
-    p1.y = saturateToInt(centre.y - radius);
-    p2.x = saturateToInt(centre.x + radius);
-    p2.y = saturateToInt(centre.y + radius);
+    // The whole part of the radius either side of the centre, so that the
+    // box's truncated middle is the centre whatever the fraction. Radii
+    // beyond 2^33 put every corner past the int range anyway.
+    const double limit = 8589934592.0;
+    const double whole = std::trunc(radius);
+    const long long r =
+        static_cast<long long>(whole > limit ? limit : (whole < -limit ? -limit : whole));
+    auto corner = [](long long v) {
+        return static_cast<int>(v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : v));
+    };
+    p1.x = corner(centre.x - r);
+    p1.y = corner(centre.y - r);
+    p2.x = corner(centre.x + r);
+    p2.y = corner(centre.y + r);
     return true;
 }
 

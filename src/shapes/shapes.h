@@ -245,10 +245,10 @@ long long rasteriseEllipse(const Canvas& canvas, const _VORNPOINT& p1, const _VO
 void rasteriseEllipseReference(const Canvas& canvas, const _VORNPOINT& p1, const _VORNPOINT& p2,
                                EllipseMode mode, _VORNRGBAQUAD colour);
 
-/// The box of a circle: trunc(centre -/+ radius) on both axes, computed in
-/// double precision. A corner beyond the int range is clamped to it (the
-/// shape then follows the clamped box) rather than converted with undefined
-/// behaviour. Returns false, giving no box, for a NaN or infinite radius.
+/// The box of a circle: centre -/+ trunc(radius) on both axes, formed in 64
+/// bits, so that the box's middle is the centre for any radius. A corner
+/// beyond the int range is clamped to it (the shape then follows the
+/// clamped box). Returns false, giving no box, for a NaN or infinite radius.
 bool circleBox(const _VORNPOINT& centre, double radius, _VORNPOINT& p1, _VORNPOINT& p2);
 
 } // namespace vorn::detail

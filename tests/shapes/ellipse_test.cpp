@@ -62,6 +62,20 @@ TEST(Ellipse, WorkedShapes) {
                "......... ......... ..#...#.. ..#...#..", //
                "......... ......... ...###... ...###...", //
                "......... ......... ......... ........."})},
+        // A fractional radius draws the circle of its whole part about the
+        // same centre.
+        {7,
+         7,
+         {[](VornBuffer& b) { return b.drawCircle(pt(3, 3), 2.9, 10, 20, 30, 0); },
+          [](VornBuffer& b) { return b.fillCircle(pt(3, 3), 2.5, 10, 20, 30, 0); },
+          [](VornBuffer& b) { return b.drawHalfCircle(pt(3, 3), 2.7, 10, 20, 30, 0, 0); }},
+         rows({"....... ....... .......", //
+               "..###.. ..###.. .......", //
+               ".#...#. .#####. .......", //
+               ".#...#. .#####. .#...#.", //
+               ".#...#. .#####. .#...#.", //
+               "..###.. ..###.. ..###..", //
+               "....... ....... ......."})},
         // Centred on the corner: only the quarter inside is painted.
         {4,
          4,
