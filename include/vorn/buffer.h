@@ -454,7 +454,10 @@ public:
     /// modulo 360. The result is one pixel wider and higher than the turned
     /// extents rounded (a W x H buffer at 0 degrees gives W + 1 x H + 1
     /// with the image at the top left), and has the settings of a new
-    /// buffer. Null when this buffer has no pixels or the result would be
+    /// buffer. Where the shears would put pixels beyond one side of the
+    /// result while the other side has room, every column (or row) moves
+    /// over as far as that room allows, so pixels are lost only when the
+    /// turned image is wider or higher than the result. Null when this buffer has no pixels or the result would be
     /// larger than Build accepts. Owned by the caller (Destroy).
     VornBuffer* rotateBuffer(int angle) const;
 

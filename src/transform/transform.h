@@ -368,15 +368,36 @@ inline double roundHalfAway(double v) {
 /// the pixels are first exchanged through the centre, then `shear` degrees
 /// (within -90..90) by three shears with factors t = tan(theta / 2) and
 /// s = sin(theta); `sizeTheta` is the whole angle in radians, from which the
-/// result's size comes.
+/// result's size comes. shiftX and shiftY move every destination column and
+/// row (see placeRotation); planRotation leaves them 0.
 struct RotationPlan {
     bool halfTurn;
     float sizeTheta;
     double t;
     double s;
+    long long shiftX = 0;
+    long long shiftY = 0;
 };
 
 RotationPlan planRotation(int angle);
+
+/// The three rounded shears of the mirrored source position (X, Y): the
+/// destination column is the result's centre column minus x3, the row its
+/// centre row minus y2.
+inline void shearPoint(const RotationPlan& plan, double X, double Y, double& x3, double& y2) {
+    const double x1 = roundHalfAway(X - Y * plan.t);
+    y2 = roundHalfAway(x1 * plan.s + Y);
+    x3 = roundHalfAway(x1 - y2 * plan.t);
+}
+
+/// Sets the plan's shifts for a w x h source and a dw x dh result. With
+/// minC and maxC the least and greatest destination column the shears give
+/// over all source pixels and W = dw - 1 the result's last column: when
+/// minC < 0 and maxC < W every column moves right by min(-minC, W - maxC);
+/// when maxC > W and minC > 0 left by min(maxC - W, minC); rows likewise.
+/// So no pixel falls off one side while the other leaves room; placements
+/// that lose nothing stay as they are.
+void placeRotation(long long w, long long h, long long dw, long long dh, RotationPlan& plan);
 
 /// Writes the turned image of `src` into `dst` (cleared, built at the size
 /// of the turn): the shear of every source pixel in row order.

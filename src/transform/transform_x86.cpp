@@ -18,6 +18,7 @@
 #include "transform/transform.h"
 
 #include <algorithm>
+#include <cstring>
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define VORN_TRANSFORM_X86 1
@@ -653,8 +654,12 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
     }
     const int dw = dst.getWidth();
     const int dh = dst.getHeight();
-    const __m128i centreX = _mm_set1_epi32(static_cast<int>(centre(dw)));
-    const __m128i centreY = _mm_set1_epi32(static_cast<int>(centre(dh)));
+    // A shift is at most the result's size, so the shifted centres fit an
+    // int.
+    const long long centreCol = centre(dw) + plan.shiftX;
+    const long long centreRow = centre(dh) + plan.shiftY;
+    const __m128i centreX = _mm_set1_epi32(static_cast<int>(centreCol));
+    const __m128i centreY = _mm_set1_epi32(static_cast<int>(centreRow));
     const __m128i limitX = _mm_set1_epi32(dw);
     const __m128i limitY = _mm_set1_epi32(dh);
     const __m128i stride = _mm_set1_epi32(dw);
@@ -662,8 +667,9 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
     const __m256d s = _mm256_set1_pd(plan.s);
     const __m256d steps = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
     const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-    const std::uint32_t* first = reinterpret_cast<const std::uint32_t*>(src.getPixels());
-    std::uint32_t* out = reinterpret_cast<std::uint32_t*>(dst.getPixels());
+    // Pixels move as bytes: a caller's block may start at any address.
+    const _VORNRGBAQUAD* first = src.getPixels();
+    _VORNRGBAQUAD* out = dst.getPixels();
     const long long xStart = w - centre(w) - 1;
     for (long long y = 0; y < h; ++y) {
         const double rowY = static_cast<double>(h - y - centre(h) - 1);
@@ -693,7 +699,7 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
                 const int lane = __builtin_ctz(static_cast<unsigned>(mask));
                 mask &= mask - 1;
                 const std::size_t from = plan.halfTurn ? count - 1 - (n + lane) : n + lane;
-                out[at[lane]] = first[from];
+                std::memcpy(out + at[lane], first + from, sizeof(_VORNRGBAQUAD));
             }
         }
         // The last pixels of the row one by one, as the portable variant.
@@ -702,11 +708,12 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
             const double x1 = roundHalfAway(X - rowY * plan.t);
             const double y2 = roundHalfAway(x1 * plan.s + rowY);
             const double x3 = roundHalfAway(x1 - y2 * plan.t);
-            const long long c = centre(dw) - static_cast<long long>(x3);
-            const long long r = centre(dh) - static_cast<long long>(y2);
+            const long long c = centreCol - static_cast<long long>(x3);
+            const long long r = centreRow - static_cast<long long>(y2);
             if (c >= 0 && c < dw && r >= 0 && r < dh) {
                 const std::size_t n = static_cast<std::size_t>(y * w + x);
-                out[r * dw + c] = first[plan.halfTurn ? count - 1 - n : n];
+                std::memcpy(out + r * dw + c, first + (plan.halfTurn ? count - 1 - n : n),
+                            sizeof(_VORNRGBAQUAD));
             }
         }
     }
