@@ -321,8 +321,10 @@ public:
     /// alpha sets the opacity). The segment is first clipped with ClipLine
     /// to (0, 0, width, height); pixels outside the buffer are dropped. The
     /// end point p2 is not drawn, unless p1 equals p2 (one pixel), so the
-    /// two directions of a segment can light different pixels. The caller's
-    /// points are not changed. Returns 0.
+    /// two directions of a segment can light different pixels; but when
+    /// clipping moved p2 (the line leaves the buffer), the clipped p2 is
+    /// drawn as one more step of the walk, so the line reaches the edge it
+    /// leaves through. The caller's points are not changed. Returns 0.
     int drawSolidLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                       unsigned char green, unsigned char blue, unsigned char alpha);
     /// As drawSolidLine when antiAlias is 0. Any other value draws the
@@ -335,7 +337,8 @@ public:
                       unsigned char green, unsigned char blue, unsigned char alpha, int antiAlias);
     /// The Bresenham line of drawSolidLine, two pixels on and two off,
     /// counted in steps along the major axis from the clipped first point
-    /// (a line entering the buffer starts its pattern where it enters).
+    /// (a line entering the buffer starts its pattern where it enters); the
+    /// step onto an end that clipping moved counts like any other.
     /// Returns 0.
     int drawDashedLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                        unsigned char green, unsigned char blue, unsigned char alpha);
