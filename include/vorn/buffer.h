@@ -305,16 +305,21 @@ public:
 
     /// Clips the segment p1-p2 in place to the rectangle (left, top, right,
     /// bottom), all four edges inclusive; the rectangle comes from the
-    /// arguments, not from this buffer. One pass, in single precision: the
-    /// left, right, top and bottom edges in that order, each moving the
-    /// point beyond it (p1 first) to the crossing, which is rounded toward
-    /// p1's coordinate, so the result depends on the segment's direction:
-    /// (-7, 2)-(13, 9) becomes (0, 4)-(10, 7) in (0, 0, 10, 10), while
-    /// (13, 9)-(-7, 2) becomes (10, 9)-(0, 5).
+    /// arguments, not from this buffer. One pass: the left, right, top and
+    /// bottom edges in that order, each moving the point beyond it (p1
+    /// first) to the crossing, which is rounded toward p1's coordinate, so
+    /// the result depends on the segment's direction: (-7, 2)-(13, 9)
+    /// becomes (0, 4)-(10, 7) in (0, 0, 10, 10), while (13, 9)-(-7, 2)
+    /// becomes (10, 9)-(0, 5). A crossing is computed in single precision
+    /// while the coordinate differences it uses are at most 2^24, in double
+    /// precision beyond, so that far ends do not pull it off the line.
     ///
     /// Returns true when something is left to draw (both points then lie
     /// inside the rectangle), false otherwise. The points may have changed
-    /// even when the result is false. Any 32-bit coordinates are accepted.
+    /// even when the result is false. Any 32-bit coordinates are accepted:
+    /// a segment through a point inside the rectangle is kept, its clipped
+    /// ends within a pixel of the line where the other end was inside, and
+    /// within two where both were clipped.
     bool ClipLine(_VORNPOINT& p1, _VORNPOINT& p2, int left, int top, int right, int bottom) const;
     /// Draws a one-pixel Bresenham line from p1 toward p2 in the colour
     /// (red, green, blue, alpha), blending each pixel once (the colour's
