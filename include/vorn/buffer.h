@@ -429,9 +429,11 @@ public:
     /// size; this buffer is only read, and of dst only the pixels change.
     ///
     /// When this buffer is a whole multiple of dst in both directions, each
-    /// destination pixel is the average of its block of source pixels: the
-    /// colours scaled by their own opacity, the alphas plainly, each mean
-    /// truncated (equal sizes give an exact copy). Otherwise every
+    /// destination pixel is the average of its block of source pixels, in
+    /// integers: each colour byte the alpha-weighted mean
+    /// floor(sum(colour x alpha) / sum(alpha)) (0 when no pixel of the
+    /// block has alpha), the alpha byte the plain mean, truncated; so a
+    /// translucent colour keeps its colour (equal sizes give an exact copy). Otherwise every
     /// destination pixel (x, y) samples source position (x * sx, y * sy),
     /// sx and sy being the source size over the destination size, without
     /// a half-pixel offset: an enlarged (or kept) direction interpolates
@@ -649,7 +651,8 @@ protected:
     /// the footprint, clear ones included (the weighted mean alpha).
     void getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const;
     /// One block: fx pixels from each of the fy cursors (advancing them),
-    /// column by column; writes the mean into out. Nothing when fx < 1.
+    /// column by column; writes the block's mean into out (colours weighed
+    /// by alpha, see resize). Nothing when fx < 1.
     void getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, int fx, int fy) const;
     /// The filters of getResizePixel, linear or box per direction: each adds
     /// the footprint of destination (x, y) to the red, green and blue sums

@@ -321,7 +321,9 @@ constexpr std::array<double, 256> makeOpacities() {
 inline constexpr std::array<double, 256> kOpacity = makeOpacities();
 
 /// One block of the block averaging, exactly as getReducePixel with
-/// cursors on the block's rows, for blocks with partial alphas.
+/// cursors on the block's rows: each colour the alpha-weighted mean,
+/// floor(sum(colour x alpha) / sum(alpha)) (0 when no pixel has alpha), the
+/// alpha the plain mean, in integers.
 void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy,
                       _VORNRGBAQUAD& out);
 

@@ -9,10 +9,12 @@
 //   clearly away from the next whole number, leaving the rest to the exact
 //   scalar code;
 // - block averaging sums blocks whose alphas are all 0 or 255 as integers
-//   (their colour products are exact), and divides in single precision,
-//   which is exact for truncation while 255 times the block size stays
-//   below 2^24: a quotient that is not whole lies at least 1/n away from
-//   the next whole number, far more than the float's error;
+//   and divides in single precision, which is exact for truncation while
+//   255 times the block size n stays below 2^24: the operands are whole
+//   numbers held exactly, and a quotient below 256 that is not whole lies
+//   at least 1/n away from the next whole number, far more than the
+//   float's error (half a unit in the last place, below 2^-17); blocks
+//   with other alphas take the exact integer code;
 // - rotation shears four pixels at once with exact rounding.
 
 #include "transform/transform.h"
@@ -529,34 +531,6 @@ VORN_AVX2 inline bool blockIsWhole(const _VORNRGBAQUAD* block, std::size_t width
     return true;
 }
 
-/// Four blocks side by side, from destination column x, with the double
-/// arithmetic of getReducePixel in its order (any alphas).
-VORN_AVX2 inline __m128i reduceFourBlocks(const _VORNRGBAQUAD* band, std::size_t width, int x,
-                                          int fx, int fy, __m256d count) {
-    const __m128i first = _mm_mullo_epi32(
-        _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3)), _mm_set1_epi32(fx));
-    __m256d r = _mm256_setzero_pd();
-    __m256d g = r;
-    __m256d b = r;
-    __m256d a = r;
-    for (int i = 0; i < fx; ++i) {
-        const __m128i column = _mm_add_epi32(first, _mm_set1_epi32(i));
-        const _VORNRGBAQUAD* row = band;
-        for (int k = 0; k < fy; ++k, row += width) {
-            const __m128i px = gather(row, column);
-            const __m256d opacity = _mm256_mask_i32gather_pd(
-                _mm256_setzero_pd(), kOpacity.data(), _mm_srli_epi32(px, 24),
-                _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
-            r = _mm256_add_pd(r, _mm256_mul_pd(redOf(px), opacity));
-            g = _mm256_add_pd(g, _mm256_mul_pd(greenOf(px), opacity));
-            b = _mm256_add_pd(b, _mm256_mul_pd(blueOf(px), opacity));
-            a = _mm256_add_pd(a, alphaOf(px));
-        }
-    }
-    return packPixels(truncBytes(_mm256_div_pd(r, count)), truncBytes(_mm256_div_pd(g, count)),
-                      truncBytes(_mm256_div_pd(b, count)), truncBytes(_mm256_div_pd(a, count)));
-}
-
 } // namespace
 
 VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
@@ -568,23 +542,12 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
     const std::size_t width = static_cast<std::size_t>(src.getWidth());
     const int dw = dst.getWidth();
     std::vector<std::uint16_t> sums(width * 4);
-    const __m128 n = _mm_set1_ps(static_cast<float>(count));
-    const __m256d countD = _mm256_set1_pd(static_cast<double>(count));
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y, out += dw) {
         const _VORNRGBAQUAD* band =
             src.getPixels() + static_cast<std::size_t>(y) * static_cast<std::size_t>(fy) * width;
         const bool whole = sumBand(band, width, fy, sums.data());
-        int x = 0;
-        if (!whole) {
-            // Partial alphas somewhere in the band: every block of it in
-            // double precision, four at a time.
-            for (; x + 4 <= dw; x += 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
-                                 reduceFourBlocks(band, width, x, fx, fy, countD));
-            }
-        }
-        for (; x < dw; ++x) {
+        for (int x = 0; x < dw; ++x) {
             const _VORNRGBAQUAD* block = band + static_cast<std::size_t>(x) * fx;
             if (!whole && !blockIsWhole(block, width, fx, fy)) {
                 reduceBlockExact(block, width, fx, fy, out[x]);
@@ -596,6 +559,12 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
                 total = _mm_add_epi32(total, _mm_cvtepu16_epi32(_mm_loadl_epi64(
                                                  reinterpret_cast<const __m128i*>(s))));
             }
+            // Alphas 0 and 255 only: the alpha-weighted colour mean is the
+            // plain mean over the opaque pixels (clear ones summed as 0),
+            // of which there are alpha sum / 255; none leaves colour 0.
+            const int opaque = _mm_extract_epi32(total, 3) / 255;
+            const float colours = static_cast<float>(opaque > 0 ? opaque : 1);
+            const __m128 n = _mm_setr_ps(colours, colours, colours, static_cast<float>(count));
             const __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(total), n));
             const __m128i words16 = _mm_packus_epi32(q, q);
             const __m128i packed = _mm_packus_epi16(words16, words16);

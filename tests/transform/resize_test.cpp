@@ -96,18 +96,21 @@ TEST_P(ResizeAtLevel, OpaqueBlocksAverageToTheirTruncatedMean) {
     }
 }
 
-TEST_P(ResizeAtLevel, TransparentPixelsDarkenTheBlockMean) {
+// Each colour is the alpha-weighted mean of the block, the alpha the plain
+// mean, so a translucent colour keeps its colour as the factors grow: white
+// at alpha 128 reduced by 2 stays white (it used to turn grey 128), as it
+// does reduced by 1.5.
+TEST_P(ResizeAtLevel, BlockColoursAreWeighedByAlpha) {
     const _VORNRGBAQUAD cases[][5] = {
         // All clear: nothing but zeros.
         {rgba(200, 10, 30, 0), rgba(5, 6, 7, 0), rgba(9, 9, 9, 0), rgba(255, 255, 255, 0),
          rgba(0, 0, 0, 0)},
-        // Two opaque, two clear: alpha 510 / 4, colour half the pair's mean.
+        // Two opaque, two clear: alpha 510 / 4, colour the pair's mean.
         {rgba(100, 50, 21), rgba(9, 9, 9, 0), rgba(200, 200, 200, 0), rgba(60, 30, 10),
-         rgba(40, 20, 7, 127)},
-        // Colour times alpha / 255, summed, over the count: red
-        // (200 * 128 + 10 * 64) / 255 / 4 = 25.7.
+         rgba(80, 40, 15, 127)},
+        // Red (200 * 128 + 10 * 64) / (128 + 64) = 136.7; alpha 192 / 4.
         {rgba(200, 100, 50, 128), rgba(10, 20, 30, 64), rgba(0, 0, 0, 0), rgba(0, 0, 0, 0),
-         rgba(25, 13, 8, 48)},
+         rgba(136, 73, 43, 48)},
     };
     for (const auto& c : cases) {
         BufferPtr src = makeBuffer(2, 2);
@@ -115,6 +118,13 @@ TEST_P(ResizeAtLevel, TransparentPixelsDarkenTheBlockMean) {
         BufferPtr dst = makeFilled(1, 1, rgba(1, 2, 3, 4));
         ASSERT_EQ(src->resize(dst.get()), 0);
         EXPECT_EQ(at(*dst, 0, 0), c[4]);
+    }
+    const _VORNRGBAQUAD white = rgba(255, 255, 255, 128);
+    BufferPtr src = makeFilled(6, 6, white);
+    for (const int size : {3, 4}) {
+        BufferPtr dst = makeBuffer(size, size);
+        ASSERT_EQ(src->resize(dst.get()), 0);
+        EXPECT_TRUE(changedPixels(*dst, white).empty()) << size;
     }
 }
 
