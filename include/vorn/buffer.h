@@ -445,9 +445,11 @@ public:
     /// stays opaque and an area of one alpha keeps it, at any scale, and
     /// an edge between clear and opaque pixels gets the opaque share of
     /// its footprint. Enlarging both ways
-    /// interpolates the alpha too, so an image fades over its last column
-    /// and row; colours of neighbourhoods that are not wholly opaque are
-    /// weighted by alpha, so that the colour of clear pixels does not bleed.
+    /// interpolates the alpha too, a neighbour beyond the last column or
+    /// row being taken as the edge pixel (so an opaque image stays opaque
+    /// and keeps its edge colour); colours of neighbourhoods that are not
+    /// wholly opaque are weighted by alpha, so that the colour of clear
+    /// pixels does not bleed.
     /// Filtered values are truncated into bytes after absorbing rounding
     /// noise (below 1e-6), so that flat colours stay flat.
     ///
@@ -656,8 +658,9 @@ protected:
     void getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, int fx, int fy) const;
     /// The filters of getResizePixel, linear or box per direction: each adds
     /// the footprint of destination (x, y) to the red, green and blue sums
-    /// and to the weight sum `a`. Enlarge: linear both ways, `a` gains the
-    /// alpha shares. X: linear across, box down; Y: box across, linear down;
+    /// and to the weight sum `a`. Enlarge: linear both ways, a neighbour
+    /// beyond the last column or row taken as the edge pixel with its own
+    /// weight; `a` gains the alpha shares. X: linear across, box down; Y: box across, linear down;
     /// Reduce: box both ways; these three skip pixels with alpha 0 and `a`
     /// gains the plain weights (their alpha comes from the whole footprint,
     /// see getResizePixel).

@@ -206,14 +206,18 @@ void VornBuffer::getEnlargeRGBA(int x, int y, double sx, double sy, double& r, d
 
     // The four taps: plain colour sums and alpha-weighted ones, kept apart
     // until it is known whether every tap taken is opaque.
+    // A neighbour beyond the last column or row is the edge pixel with its
+    // own weight, so an opaque image stays opaque to its far edges.
     vorn::detail::TapSums sums;
     for (int k = 0; k < 4; ++k) {
         const double weight = wx[k & 1] * wy[k >> 1];
-        if (weight == 0.0 || xs[k] < 0 || xs[k] >= width || ys[k] < 0 || ys[k] >= height) {
+        if (weight == 0.0 || xs[k] < 0 || ys[k] < 0) {
             continue;
         }
+        const int x = xs[k] < width ? xs[k] : width - 1;
+        const int y = ys[k] < height ? ys[k] : height - 1;
         const _VORNRGBAQUAD& p =
-            pixels[static_cast<std::size_t>(ys[k]) * static_cast<std::size_t>(width) + xs[k]];
+            pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x];
         sums.add(p, weight, p.alpha * weight / 255.0);
     }
     // Opaque neighbourhoods, and those with next to no opacity (whose colour

@@ -123,13 +123,18 @@ ResampleTables::ResampleTables(const VornBuffer& src, const VornBuffer& dst, dou
     const bool boxDown = filter == ResizeFilter::X || filter == ResizeFilter::Reduce;
     cols.resize(static_cast<std::size_t>(dst.getWidth()));
     rows.resize(static_cast<std::size_t>(dst.getHeight()));
+    // The enlarging filter takes a tap beyond the edge as the edge pixel;
+    // the others leave it out.
+    auto limit = [&](const Span& span, int n) {
+        return filter == ResizeFilter::Enlarge ? clampSpan(span, n) : clipSpan(span, n);
+    };
     for (int x = 0; x < dst.getWidth(); ++x) {
         cols[static_cast<std::size_t>(x)] =
-            clipSpan(columnSpan(x, sx, src.getWidth(), boxAcross), src.getWidth());
+            limit(columnSpan(x, sx, src.getWidth(), boxAcross), src.getWidth());
     }
     for (int y = 0; y < dst.getHeight(); ++y) {
         rows[static_cast<std::size_t>(y)] =
-            clipSpan(columnSpan(y, sy, src.getHeight(), boxDown), src.getHeight());
+            limit(columnSpan(y, sy, src.getHeight(), boxDown), src.getHeight());
     }
 }
 
@@ -137,13 +142,12 @@ bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Sp
                   const Span& cols, _VORNRGBAQUAD& out) {
     const _VORNRGBAQUAD* tapRow[4] = {row0, row0, row1, row1};
     const int tapColumn[4] = {cols.first, cols.last, cols.first, cols.last};
-    const bool second = cols.last > cols.first;
     const double wx[2] = {cols.firstWeight, cols.lastWeight};
     const double wy[2] = {rows.firstWeight, rows.lastWeight};
     TapSums sums;
     for (int k = 0; k < 4; ++k) {
         const double weight = wx[k & 1] * wy[k >> 1];
-        if (weight == 0.0 || !tapRow[k] || ((k & 1) && !second)) {
+        if (weight == 0.0) {
             continue;
         }
         const _VORNRGBAQUAD p = tapRow[k][tapColumn[k]];
@@ -197,13 +201,14 @@ void enlargeRows(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y) {
         const Span& rs = t.rows[static_cast<std::size_t>(y)];
+        const bool rowTaps = rs.last >= rs.first;
         const _VORNRGBAQUAD* row0 =
-            rs.last >= rs.first ? src.getPixels() + static_cast<std::size_t>(rs.first) * width
-                                : nullptr;
-        const _VORNRGBAQUAD* row1 = rs.last > rs.first ? row0 + width : nullptr;
+            rowTaps ? src.getPixels() + static_cast<std::size_t>(rs.first) * width : nullptr;
+        const _VORNRGBAQUAD* row1 =
+            rowTaps ? src.getPixels() + static_cast<std::size_t>(rs.last) * width : nullptr;
         for (int x = 0; x < dst.getWidth(); ++x, ++out) {
             const Span& cs = t.cols[static_cast<std::size_t>(x)];
-            if (cs.last < cs.first || !row0 || !enlargePixel(row0, row1, rs, cs, *out)) {
+            if (cs.last < cs.first || !rowTaps || !enlargePixel(row0, row1, rs, cs, *out)) {
                 TransformAccess::resizePixel(src, out, x, y, sx, sy);
             }
         }

@@ -247,6 +247,21 @@ inline Span clipSpan(Span s, int n) {
     return s;
 }
 
+/// The two taps of a linear span of the enlarging filter within indices
+/// 0..n-1: a second tap beyond the edge is the edge pixel itself, with its
+/// own weight (first and last may then be the same index; the enlarging
+/// paths take both taps, whatever their indices). A span whose first index
+/// is outside gives an empty span.
+inline Span clampSpan(Span s, int n) {
+    if (s.last < s.first || s.first < 0 || s.first >= n) {
+        return Span();
+    }
+    if (s.last >= n) {
+        s.last = n - 1;
+    }
+    return s;
+}
+
 /// Block averaging of `src` into `dst` by whole factors fx, fy >= 1 (not
 /// both 1): dst must be src's size divided by the factors.
 void reduceBlocks(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
@@ -285,15 +300,17 @@ inline bool settleByte(double approx, unsigned char& out) {
 /// The footprint of every destination column and row for one resize.
 struct ResampleTables {
     ResizeFilter filter;
-    std::vector<Span> cols; ///< per destination column, clipped to the source
-    std::vector<Span> rows; ///< per destination row, clipped to the source
+    std::vector<Span> cols; ///< per destination column, clipped (clamped to the
+                            ///< edge for Enlarge) to the source
+    std::vector<Span> rows; ///< per destination row, likewise
 
     ResampleTables(const VornBuffer& src, const VornBuffer& dst, double sx, double sy);
 };
 
 /// One pixel of the enlarging filter from its taps (row0 holds the upper
-/// taps, row1 the lower ones or null). False, writing nothing certain, when
-/// the result must be computed by the plain member instead.
+/// taps, row1 the lower ones; the same row at the bottom edge) over spans
+/// of clampSpan. False, writing nothing certain, when the result must be
+/// computed by the plain member instead.
 bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Span& rows,
                   const Span& cols, _VORNRGBAQUAD& out);
 

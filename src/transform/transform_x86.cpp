@@ -138,11 +138,10 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
     std::vector<double> wx1(static_cast<std::size_t>(dw));
     for (std::size_t x = 0; x < t.cols.size(); ++x) {
         const Span& cs = t.cols[x];
-        const bool second = cs.last > cs.first;
         i0[x] = cs.first;
-        i1[x] = second ? cs.last : cs.first;
+        i1[x] = cs.last; // the edge pixel again beyond the edge
         wx0[x] = cs.firstWeight;
-        wx1[x] = second ? cs.lastWeight : 0.0; // a missing tap is never taken
+        wx1[x] = cs.lastWeight;
     }
     // Groups of four columns whose taps lie within eight source pixels
     // that can be loaded at once take them from that window.
@@ -162,11 +161,10 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y, out += dw) {
         const Span& rs = t.rows[static_cast<std::size_t>(y)];
-        const bool secondRow = rs.last > rs.first;
         const _VORNRGBAQUAD* row0 = src.getPixels() + static_cast<std::size_t>(rs.first) * width;
-        const _VORNRGBAQUAD* row1 = secondRow ? row0 + width : row0;
+        const _VORNRGBAQUAD* row1 = src.getPixels() + static_cast<std::size_t>(rs.last) * width;
         const __m256d wy0 = _mm256_set1_pd(rs.firstWeight);
-        const __m256d wy1 = _mm256_set1_pd(secondRow ? rs.lastWeight : 0.0);
+        const __m256d wy1 = _mm256_set1_pd(rs.lastWeight);
         int x = 0;
         for (; x + 4 <= dw; x += 4) {
             const __m128i vi0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&i0[x]));
@@ -292,7 +290,7 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
         }
         for (; x < dw; ++x) {
             const Span& cs = t.cols[static_cast<std::size_t>(x)];
-            if (!enlargePixel(row0, secondRow ? row1 : nullptr, rs, cs, out[x])) {
+            if (!enlargePixel(row0, row1, rs, cs, out[x])) {
                 TransformAccess::resizePixel(src, out + x, x, y, sx, sy);
             }
         }
