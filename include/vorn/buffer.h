@@ -95,7 +95,9 @@ public:
 
     /// Turns this buffer into a non-owning view of `other`'s pixels, as the
     /// copy constructor does. The memory this buffer owned before (pixel
-    /// block and work areas) is released first.
+    /// block and work areas) is released first, except a pixel block that
+    /// `other` shows too: this buffer keeps owning it (so a copy assigned
+    /// back over its source neither leaks nor frees the block twice).
     VornBuffer& operator=(const VornBuffer& other);
 
     // ---------------------------------------------------------------------
@@ -208,11 +210,11 @@ public:
     /// Pixels that are not opaque are flattened onto the background colour
     /// (black without one): (p x a + bg x (255 - a)) >> 8, alpha 0 giving
     /// the background exactly. Returns the bytes written, 0 for a row
-    /// outside the buffer.
+    /// outside the buffer or a null `out`.
     int getRowRGB(int row, unsigned char* out, bool rgb) const;
     /// Writes row `row` as raw 4-byte pixels in `order` into `out` (room for
     /// 4 x width bytes). Returns the bytes written, 0 for a row outside the
-    /// buffer (checked first), -1 for an invalid order.
+    /// buffer (checked first), -1 for an invalid order, 0 for a null `out`.
     int getRowRGBA(int row, unsigned char* out, RGBA_ORDER order) const;
     /// As getRowRGBA, with the colour flattened as in getRowRGB and every
     /// output alpha byte set to `alpha`.
