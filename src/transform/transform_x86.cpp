@@ -80,13 +80,6 @@ VORN_AVX2 inline __m128i snapBytes(__m256d v) {
     return _mm256_cvttpd_epi32(z);
 }
 
-/// truncToByte of each lane, exactly as the scalar helper.
-VORN_AVX2 inline __m128i truncBytes(__m256d v) {
-    v = _mm256_max_pd(v, _mm256_setzero_pd()); // NaN gives 0
-    v = _mm256_min_pd(v, _mm256_set1_pd(255.0));
-    return _mm256_cvttpd_epi32(v);
-}
-
 /// settleByte of each lane: the byte where the approximation decides it;
 /// lanes where it does not are added to `unsettled`. The approximations
 /// here lie in 0..256 (weighted means of bytes, alpha shares of at most
