@@ -2,6 +2,7 @@
 // Circles, ellipses and half circles: the worked shapes, input that paints
 // nothing, huge boxes, and the rasteriser against its plain twin.
 
+#include "geometry_checks.h"
 #include "shape_test.h"
 
 #include <algorithm>
@@ -148,76 +149,20 @@ TEST(Ellipse, FillsWithoutEmptyRowsAndOutlinesInOnePiece) {
         std::fill(block.begin(), block.end(), rgba(0, 0, 0, 0));
         return BufferPtr(VornBuffer::Build(w, h, block.data()));
     };
-    std::vector<char> mark;
     for (int a = 1; a <= 60; ++a) {
         for (int b = 1; b <= 60; ++b) {
             SCOPED_TRACE(testing::Message() << "semi-axes " << a << ", " << b);
-            const int w = 2 * a + 1;
-            const int h = 2 * b + 1;
-            // Painted pixels as 1, the others 0.
-            auto marks = [&](const VornBuffer& buffer) {
-                mark.assign(static_cast<std::size_t>(w * h), 0);
-                for (int i = 0; i < w * h; ++i) {
-                    mark[i] = buffer.getPixels()[i].alpha != 0;
-                }
-            };
-            BufferPtr fill = blank(w, h);
-            fill->fillEllipse(pt(0, 0), pt(2 * a, 2 * b), 1, 2, 3, 4);
-            marks(*fill);
-            for (int y = 0; y < h; ++y) {
-                const char* row = &mark[static_cast<std::size_t>(y * w)];
-                const char* mirror = &mark[static_cast<std::size_t>((h - 1 - y) * w)];
-                const int first = static_cast<int>(std::find(row, row + w, 1) - row);
-                const int count = static_cast<int>(std::count(row, row + w, 1));
-                ASSERT_TRUE(count > 0 && std::count(row + first, row + first + count, 1) == count &&
-                            2 * first + count - 1 == 2 * a && std::equal(row, row + w, mirror))
-                    << "row " << y;
-            }
-
-            BufferPtr outline = blank(w, h);
-            outline->drawEllipse(pt(0, 0), pt(2 * a, 2 * b), 1, 2, 3, 4);
+            const _VORNPOINT p2 = pt(2 * a, 2 * b);
+            BufferPtr fill = blank(2 * a + 1, 2 * b + 1);
+            fill->fillEllipse(pt(0, 0), p2, 1, 2, 3, 4);
+            ASSERT_EQ(geometry::checkFilledEllipse(*fill, a, b), "");
+            BufferPtr outline = blank(2 * a + 1, 2 * b + 1);
+            outline->drawEllipse(pt(0, 0), p2, 1, 2, 3, 4);
+            ASSERT_EQ(geometry::checkEllipseOutline(*outline, a, b), "");
             const std::vector<std::uint32_t> curve = words(*outline);
-            // Flood from one curve pixel through 8-neighbours on the curve
-            // (marking 2), then from the centre through 4-neighbours off it
-            // (marking 3): the curve must be reached whole, and the centre's
-            // region must not touch the border.
-            marks(*outline);
-            auto flood = [&](int start, char from, char to, bool diagonal) {
-                std::vector<int> todo{start};
-                mark[start] = to;
-                while (!todo.empty()) {
-                    const int x = todo.back() % w;
-                    const int y = todo.back() / w;
-                    todo.pop_back();
-                    for (int dy = -1; dy <= 1; ++dy) {
-                        for (int dx = -1; dx <= 1; ++dx) {
-                            const int n = (y + dy) * w + x + dx;
-                            if ((dx != 0 && dy != 0 && !diagonal) || x + dx < 0 || x + dx >= w ||
-                                y + dy < 0 || y + dy >= h || mark[n] != from) {
-                                continue;
-                            }
-                            mark[n] = to;
-                            todo.push_back(n);
-                        }
-                    }
-                }
-            };
-            flood(a, 1, 2, true); // (a, 0), the top of the curve
-            flood(b * w + a, 0, 3, false);
-            for (int i = 0; i < w * h; ++i) {
-                const int x = i % w;
-                const int y = i / w;
-                if (mark[i] == 1 ||
-                    (mark[i] == 3 && (x == 0 || y == 0 || x == w - 1 || y == h - 1))) {
-                    FAIL() << (mark[i] == 1 ? "apart from the curve: " : "open at ") << x << ", "
-                           << y;
-                }
-            }
-
-            BufferPtr halves = blank(w, h);
+            BufferPtr halves = blank(2 * a + 1, 2 * b + 1);
             for (const EllipseMode half : {EllipseMode::UpperHalf, EllipseMode::LowerHalf}) {
-                rasteriseEllipse(canvasOf(*halves), pt(0, 0), pt(2 * a, 2 * b), half,
-                                 rgba(1, 2, 3, 4));
+                rasteriseEllipse(canvasOf(*halves), pt(0, 0), p2, half, rgba(1, 2, 3, 4));
             }
             ASSERT_EQ(words(*halves), curve);
         }

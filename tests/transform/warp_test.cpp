@@ -195,7 +195,7 @@ Mesh randomMesh(Rng& rng) {
         bool convex = true;
         for (int j = 0; j + 1 < m.ny; ++j) {
             for (int i = 0; i + 1 < m.nx; ++i) {
-                convex = convex && geometry::cellOf(m.grid, m.nx, i, j).convex();
+                convex = convex && geometry::Cell(m.grid, m.nx, i, j).turn != 0;
             }
         }
         if (convex) {
