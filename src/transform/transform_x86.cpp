@@ -13,13 +13,15 @@
 //   255 times the block size n stays below 2^24: the operands are whole
 //   numbers held exactly, and a quotient below 256 that is not whole lies
 //   at least 1/n away from the next whole number, far more than the
-//   float's error (half a unit in the last place, below 2^-17); blocks
-//   with other alphas take the exact integer code;
+//   float's error (half a unit in the last place, below 2^-17); bands
+//   with other alphas sum colour times alpha as 32-bit integers, four
+//   blocks at a time, and divide in double precision, exact likewise;
 // - rotation shears four pixels at once with exact rounding.
 
 #include "transform/transform.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
@@ -522,6 +524,53 @@ VORN_AVX2 inline bool blockIsWhole(const _VORNRGBAQUAD* block, std::size_t width
     return true;
 }
 
+/// Unsigned 32-bit lanes as doubles.
+VORN_AVX2 inline __m256d unsignedLanes(__m128i v) {
+    const __m128i flipped = _mm_xor_si128(v, _mm_set1_epi32(INT_MIN));
+    return _mm256_add_pd(_mm256_cvtepi32_pd(flipped), _mm256_set1_pd(2147483648.0));
+}
+
+/// s / d truncated, per lane, as 32-bit integers.
+VORN_AVX2 inline __m128i wholeQuotient(__m256d s, __m256d d) {
+    return _mm256_cvttpd_epi32(_mm256_div_pd(s, d));
+}
+
+/// Four blocks side by side, from destination column x, with any alphas:
+/// the integer sums of getReducePixel (colour times alpha, and alpha) in
+/// 32-bit lanes, which hold them for blocks below 66,052 pixels, divided
+/// in double precision. The quotients are exact after truncation: one
+/// below 256 that is not whole lies at least 1 / 2^24 from the next whole
+/// number, far beyond the division's error (below 2^-44).
+VORN_AVX2 inline __m128i reduceFourBlocks(const _VORNRGBAQUAD* band, std::size_t width, int x,
+                                          int fx, int fy, __m256d count) {
+    const __m128i first = _mm_mullo_epi32(
+        _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3)), _mm_set1_epi32(fx));
+    const __m128i byte = _mm_set1_epi32(0xFF);
+    __m128i r = _mm_setzero_si128();
+    __m128i g = r;
+    __m128i b = r;
+    __m128i a = r;
+    for (int i = 0; i < fx; ++i) {
+        const __m128i column = _mm_add_epi32(first, _mm_set1_epi32(i));
+        const _VORNRGBAQUAD* row = band;
+        for (int k = 0; k < fy; ++k, row += width) {
+            const __m128i px = gather(row, column);
+            const __m128i alpha = _mm_srli_epi32(px, 24);
+            r = _mm_add_epi32(r,
+                              _mm_mullo_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), byte), alpha));
+            g = _mm_add_epi32(g,
+                              _mm_mullo_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), byte), alpha));
+            b = _mm_add_epi32(b, _mm_mullo_epi32(_mm_and_si128(px, byte), alpha));
+            a = _mm_add_epi32(a, alpha);
+        }
+    }
+    // No alpha: the colour sums are 0 too, and 0 / 1 gives the colour 0.
+    const __m256d weight = _mm256_max_pd(_mm256_cvtepi32_pd(a), _mm256_set1_pd(1.0));
+    return packPixels(
+        wholeQuotient(unsignedLanes(r), weight), wholeQuotient(unsignedLanes(g), weight),
+        wholeQuotient(unsignedLanes(b), weight), wholeQuotient(_mm256_cvtepi32_pd(a), count));
+}
+
 } // namespace
 
 VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
@@ -533,12 +582,23 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
     const std::size_t width = static_cast<std::size_t>(src.getWidth());
     const int dw = dst.getWidth();
     std::vector<std::uint16_t> sums(width * 4);
+    const __m256d countD = _mm256_set1_pd(static_cast<double>(count));
+    const __m128 everyPixel = _mm_set1_ps(static_cast<float>(count)); // opaque blocks
+    const int wholeAlpha = static_cast<int>(255 * count);
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y, out += dw) {
         const _VORNRGBAQUAD* band =
             src.getPixels() + static_cast<std::size_t>(y) * static_cast<std::size_t>(fy) * width;
         const bool whole = sumBand(band, width, fy, sums.data());
-        for (int x = 0; x < dw; ++x) {
+        int x = 0;
+        if (!whole) {
+            // Other alphas somewhere in the band: its blocks four at a time.
+            for (; x + 4 <= dw; x += 4) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                                 reduceFourBlocks(band, width, x, fx, fy, countD));
+            }
+        }
+        for (; x < dw; ++x) {
             const _VORNRGBAQUAD* block = band + static_cast<std::size_t>(x) * fx;
             if (!whole && !blockIsWhole(block, width, fx, fy)) {
                 reduceBlockExact(block, width, fx, fy, out[x]);
@@ -553,9 +613,11 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
             // Alphas 0 and 255 only: the alpha-weighted colour mean is the
             // plain mean over the opaque pixels (clear ones summed as 0),
             // of which there are alpha sum / 255; none leaves colour 0.
-            const int opaque = _mm_extract_epi32(total, 3) / 255;
-            const float colours = static_cast<float>(opaque > 0 ? opaque : 1);
-            const __m128 n = _mm_setr_ps(colours, colours, colours, static_cast<float>(count));
+            const int alphas = _mm_extract_epi32(total, 3);
+            const float colours = static_cast<float>(alphas > 255 ? alphas / 255 : 1);
+            const __m128 n = alphas == wholeAlpha ? everyPixel
+                                                  : _mm_setr_ps(colours, colours, colours,
+                                                                static_cast<float>(count));
             const __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(total), n));
             const __m128i words16 = _mm_packus_epi32(q, q);
             const __m128i packed = _mm_packus_epi16(words16, words16);
