@@ -38,15 +38,20 @@ VornBuffer& VornBuffer::operator=(const VornBuffer& other) {
     if (this == &other) {
         return *this;
     }
-    // Release what this object owned; the assigned state owns nothing.
+    // Release what this object owned. The assigned state owns nothing,
+    // unless it is this object's own block seen through another object
+    // (a copy assigned back over its source): that block stays this
+    // object's, so that it is freed once, when this object goes.
     delete[] edgeMap;
     edgeMap = nullptr;
     delete[] rowCarry;
     rowCarry = nullptr;
-    if (ownsPixels && pixels && pixels != other.pixels) {
-        std::free(pixels);
+    if (pixels != other.pixels) {
+        if (ownsPixels && pixels) {
+            std::free(pixels);
+        }
+        ownsPixels = 0;
     }
-    ownsPixels = 0;
     pixels = other.pixels;
     width = other.width;
     height = other.height;

@@ -127,6 +127,17 @@ TEST(Copy, SharesPixelsWithoutOwning) {
     *source = self; // self-assignment keeps ownership
     EXPECT_EQ(Access::ownsPixelsOf(*source), 1);
     EXPECT_EQ(at(*source, 2, 2), rgba(9, 8, 7, 6));
+    // A copy assigned back over its source, and a view assigned over
+    // another view of the same block: the owner still owns it, once (the
+    // sanitizers see a leak or a second free).
+    VornBuffer* view = new VornBuffer(*source);
+    *source = *view;
+    *view = *source;
+    EXPECT_EQ(Access::ownsPixelsOf(*source), 1);
+    EXPECT_EQ(Access::ownsPixelsOf(*view), 0);
+    VornBuffer::Destroy(view);
+    *target = *source;
+    EXPECT_EQ(Access::ownsPixelsOf(*target), 0);
 }
 
 } // namespace

@@ -66,6 +66,11 @@ TEST(RowRGBA, Orders) {
         EXPECT_EQ(b->getRowRGBA(-1, out, order, 9), 0);
     }
     EXPECT_EQ(bytes(out, 8), std::vector<int>(8, 5));
+    // A null output gets nothing written (the order is still checked).
+    EXPECT_EQ(b->getRowRGB(0, nullptr, false), 0);
+    EXPECT_EQ(b->getRowRGBA(0, nullptr, VornBuffer::ORDER_RGBA), 0);
+    EXPECT_EQ(b->getRowRGBA(0, nullptr, VornBuffer::ORDER_BGRA, 9), 0);
+    EXPECT_EQ(b->getRowRGBA(0, nullptr, static_cast<VornBuffer::RGBA_ORDER>(4)), -1);
 }
 
 TEST(Duplicate, CopiesPixelsAndTransparencyOnly) {

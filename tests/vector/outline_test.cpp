@@ -65,6 +65,11 @@ TEST(Outline, BlendsEachPixelOncePerSegment) {
         {Closed, 0, {pt(2, 3)}, ".......|.......|.......|..1....|......."},
         {Closed, 1, {pt(2, 3)}, ".......|.......|.......|..1....|......."},
         {Loop, 1, {pt(2, 3)}, ".......|.......|.......|..1....|......."},
+        // Across the left edge: the segment leaving through it reaches it.
+        {Closed,
+         0,
+         {pt(-3, 1), pt(4, 1), pt(4, 4), pt(-3, 4)},
+         ".......|11111..|....1..|....1..|11111.."},
         // Anti-aliased segments plot both ends: every vertex twice.
         {Closed, 1, {pt(0, 0), pt(5, 2), pt(1, 4)}, "2??....|?????..|??.?12.|???1?..|.2?...."},
     };
