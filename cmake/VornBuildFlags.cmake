@@ -28,6 +28,56 @@ if(VORN_SANITIZE)
   target_link_options(vorn_build_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
+# Compiles a target's sources as the library's own code: C++17 without
+# extensions, hidden symbols (only what VORN_API marks is exported), position
+# independent where the library is shared, the export macro's definition and
+# the build flags above.
+function(vorn_compile_as_library target)
+  target_compile_features(${target} PUBLIC cxx_std_17)
+  set_target_properties(${target} PROPERTIES
+    CXX_EXTENSIONS OFF
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(BUILD_SHARED_LIBS)
+    # (Otherwise CMAKE_POSITION_INDEPENDENT_CODE decides, as for any target.)
+    set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    target_compile_definitions(${target} PRIVATE VORN_BUILDING)
+  else()
+    target_compile_definitions(${target} PRIVATE VORN_STATIC)
+  endif()
+  target_link_libraries(${target} PRIVATE $<BUILD_INTERFACE:vorn_build_flags>)
+endfunction()
+
+# vorn_link_platform(<part>...): the library itself calls these stand-ins
+# (internal libraries of platform/). Their objects go into the library,
+# where their symbols stay hidden; they are never installed or exported.
+# The internal library links them as they are.
+function(vorn_link_platform)
+  foreach(_part IN LISTS ARGN)
+    get_property(_linked GLOBAL PROPERTY VORN_LINKED_PLATFORM)
+    if(_part IN_LIST _linked)
+      continue()
+    endif()
+    set_property(GLOBAL APPEND PROPERTY VORN_LINKED_PLATFORM ${_part})
+    get_target_property(_type ${_part} TYPE)
+    if(NOT _type STREQUAL "INTERFACE_LIBRARY")
+      target_sources(vorn PRIVATE $<TARGET_OBJECTS:${_part}>)
+    endif()
+    target_link_libraries(vorn_obj PRIVATE $<BUILD_INTERFACE:${_part}>)
+    target_link_libraries(vorn_internal PUBLIC ${_part})
+    # What the part itself links (set by the part as VORN_LINKS,
+    # VORN_PACKAGES, VORN_PKGCONFIG) the library links in its place.
+    if(NOT _type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(_targets ${_part} VORN_LINKS)
+      get_target_property(_packages ${_part} VORN_PACKAGES)
+      get_target_property(_modules ${_part} VORN_PKGCONFIG)
+      if(_targets)
+        vorn_link_private(TARGETS ${_targets} PACKAGES ${_packages} PKGCONFIG ${_modules})
+      endif()
+    endif()
+  endforeach()
+endfunction()
+
 # Links private dependencies of the library: the object library gets their
 # include paths, the shared or static library and the internal test library
 # link them. PACKAGES are find_package names that a static build's package

@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: MIT
-// Vorn raster drawing library: the image buffer.
-//
-// VornBuffer is an in-memory image of 32-bit pixels (bytes blue, green, red,
-// alpha, straight colour) with a pixel density, an optional background
-// colour and a transparency flag. Everything the library draws, composites,
-// resamples, reads or writes goes through this one class.
-//
-// Coordinates: column 0 is the left edge, row 0 the top row, y grows
-// downwards. Drawing outside a buffer is clipped silently; it is never an
-// error. Colour arguments come in the order red, green, blue, alpha.
-//
-// Ownership: every VornBuffer* the library returns belongs to the caller and
-// is released with VornBuffer::Destroy (the destructor is protected).
+/// \file
+/// Vorn raster drawing library: the image buffer.
+///
+/// VornBuffer is an in-memory image of 32-bit pixels (bytes blue, green, red,
+/// alpha, straight colour) with a pixel density, an optional background
+/// colour and a transparency flag. Everything the library draws, composites,
+/// resamples, reads or writes goes through this one class.
+///
+/// Coordinates: column 0 is the left edge, row 0 the top row, y grows
+/// downwards. Drawing outside a buffer is clipped silently; it is never an
+/// error. Colour arguments come in the order red, green, blue, alpha.
+///
+/// Ownership: every VornBuffer* the library returns belongs to the caller and
+/// is released with VornBuffer::Destroy (the destructor is protected).
 #ifndef VORN_BUFFER_H
 #define VORN_BUFFER_H
 
@@ -22,25 +23,25 @@
 /// One pixel: four bytes in memory order blue, green, red, alpha.
 /// Straight (not premultiplied) colour; alpha 0 is transparent, 255 opaque.
 struct _VORNRGBAQUAD {
-    unsigned char blue;
-    unsigned char green;
-    unsigned char red;
-    unsigned char alpha;
+    unsigned char blue;  ///< blue, 0 to 255
+    unsigned char green; ///< green, 0 to 255
+    unsigned char red;   ///< red, 0 to 255
+    unsigned char alpha; ///< opacity: 0 transparent, 255 opaque
 };
 
 /// A position in buffer coordinates: x (column) then y (row), signed 32-bit.
 struct _VORNPOINT {
-    int x;
-    int y;
+    int x; ///< column; 0 is the left edge
+    int y; ///< row; 0 is the top row
 };
 
 /// A colour in the hue, lightness, saturation model of hls.h. Hue,
 /// lightness and saturation run from 0 to 240; alpha is the pixel's alpha.
 struct _VORNHLSAQUAD {
-    unsigned char hue;
-    unsigned char lightness;
-    unsigned char saturation;
-    unsigned char alpha;
+    unsigned char hue;        ///< 0 red, 40 yellow, 80 green, 120 cyan, 160 blue, 200 magenta
+    unsigned char lightness;  ///< 0 black to 240 white
+    unsigned char saturation; ///< 0 grey to 240 full colour
+    unsigned char alpha;      ///< the pixel's alpha
 };
 
 /// The image object. Create it with Build (or any member or function that
@@ -95,7 +96,9 @@ public:
 
     /// Turns this buffer into a non-owning view of `other`'s pixels, as the
     /// copy constructor does. The memory this buffer owned before (pixel
-    /// block and work areas) is released first.
+    /// block and work areas) is released first, except a pixel block that
+    /// `other` shows too: this buffer keeps owning it (so a copy assigned
+    /// back over its source neither leaks nor frees the block twice).
     VornBuffer& operator=(const VornBuffer& other);
 
     // ---------------------------------------------------------------------
@@ -110,13 +113,17 @@ public:
     /// The pixel block: width x height pixels, row-major, top row first,
     /// without gaps between rows; pixel (x, y) is element y x width + x.
     /// Owned by the buffer or borrowed from the caller (see Build).
+    ///@{
     _VORNRGBAQUAD* getPixels() { return pixels; }
     const _VORNRGBAQUAD* getPixels() const { return pixels; }
+    ///@}
 
     /// Address of pixel (x, y), or null when the buffer has no pixels or
     /// the position is outside it.
+    ///@{
     _VORNRGBAQUAD* getPixel(int x, int y);
     const _VORNRGBAQUAD* getPixel(int x, int y) const;
+    ///@}
 
     /// Stores the density: unit 0 pixels per metre, 1 pixels per inch,
     /// 2 pixels per centimetre, and the horizontal and vertical values in
@@ -208,11 +215,11 @@ public:
     /// Pixels that are not opaque are flattened onto the background colour
     /// (black without one): (p x a + bg x (255 - a)) >> 8, alpha 0 giving
     /// the background exactly. Returns the bytes written, 0 for a row
-    /// outside the buffer.
+    /// outside the buffer or a null `out`.
     int getRowRGB(int row, unsigned char* out, bool rgb) const;
     /// Writes row `row` as raw 4-byte pixels in `order` into `out` (room for
     /// 4 x width bytes). Returns the bytes written, 0 for a row outside the
-    /// buffer (checked first), -1 for an invalid order.
+    /// buffer (checked first), -1 for an invalid order, 0 for a null `out`.
     int getRowRGBA(int row, unsigned char* out, RGBA_ORDER order) const;
     /// As getRowRGBA, with the colour flattened as in getRowRGB and every
     /// output alpha byte set to `alpha`.
@@ -230,7 +237,10 @@ public:
     // (alpha 0 writes alpha 0); pixels outside the buffer are dropped, so a
     // shape may lie partly or wholly outside it. The shape is that of the
     // two-region midpoint trace of x^2/a^2 + y^2/b^2 = 1, computed in exact
-    // integer arithmetic for any box. Only the rows and columns that can
+    // integer arithmetic for any box; rows (then columns) that the two
+    // regions leave between them are plotted at the last step of the first
+    // region (of the second), so a filled shape has no empty row and an
+    // outline is one 8-connected curve. Only the rows and columns that can
     // reach the buffer are traced, so the time grows with the buffer's
     // size and the pixels painted, not with the radius. All return 0.
     // ---------------------------------------------------------------------
@@ -249,12 +259,11 @@ public:
     int fillEllipse(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                     unsigned char green, unsigned char blue, unsigned char alpha);
     /// Outlines the circle of `radius` pixels about `centre`: the ellipse
-    /// of drawEllipse in the box trunc(centre - radius) to
-    /// trunc(centre + radius), computed in double precision (corners beyond
-    /// the int range are clamped to it). A negative, infinite or NaN radius
-    /// draws nothing, and so does a box that gives a semi-axis below 1 (at
-    /// a centre with non-negative coordinates, any radius below 1).
-    /// Returns 0.
+    /// of drawEllipse in the box centre - trunc(radius) to
+    /// centre + trunc(radius), formed in 64 bits (corners beyond the int
+    /// range are clamped to it), so the shape is centred on `centre` and a
+    /// fractional radius draws the circle of its whole part. A radius below
+    /// 1 (negative included), infinite or NaN draws nothing. Returns 0.
     int drawCircle(const _VORNPOINT& centre, double radius, unsigned char red, unsigned char green,
                    unsigned char blue, unsigned char alpha);
     /// Fills the circle of drawCircle. Returns 0.
@@ -292,8 +301,11 @@ public:
                      unsigned char alpha);
     /// A flat pill: trunc((h + 1) / 2) rows from row trunc((h + 1) / 4),
     /// columns x < w. From 6 rows up, its two top and two bottom rows are
-    /// shortened by two and by one pixel at each end, symmetrically about
-    /// the full rows' centre. Returns 0.
+    /// shortened by two and by one pixel at each end: the left ends are
+    /// columns 2 and 1, the right ends trunc(w - 2) and trunc(w - 1) (one
+    /// column further in for a whole width of 4 or more), which mirror the
+    /// left ones about the full rows' centre for every width above 2 but 3.
+    /// Narrower pills keep those formulas and are not symmetric. Returns 0.
     int fillOval(double w, double h, unsigned char red, unsigned char green, unsigned char blue,
                  unsigned char alpha);
 
@@ -303,24 +315,33 @@ public:
 
     /// Clips the segment p1-p2 in place to the rectangle (left, top, right,
     /// bottom), all four edges inclusive; the rectangle comes from the
-    /// arguments, not from this buffer. One pass, in single precision: the
-    /// left, right, top and bottom edges in that order, each moving the
-    /// point beyond it (p1 first) to the crossing, which is rounded toward
-    /// p1's coordinate, so the result depends on the segment's direction:
-    /// (-7, 2)-(13, 9) becomes (0, 4)-(10, 7) in (0, 0, 10, 10), while
-    /// (13, 9)-(-7, 2) becomes (10, 9)-(0, 5).
+    /// arguments, not from this buffer. One pass: the left, right, top and
+    /// bottom edges in that order, each moving the point beyond it (p1
+    /// first) to the crossing, which is rounded toward p1's coordinate, so
+    /// the result depends on the segment's direction: (-7, 2)-(13, 9)
+    /// becomes (0, 4)-(10, 7) in (0, 0, 10, 10), while (13, 9)-(-7, 2)
+    /// becomes (10, 9)-(0, 5). A crossing is computed in single precision
+    /// while the coordinate differences it uses are at most 2^24, in double
+    /// precision beyond, so that far ends do not pull it off the line.
     ///
     /// Returns true when something is left to draw (both points then lie
     /// inside the rectangle), false otherwise. The points may have changed
-    /// even when the result is false. Any 32-bit coordinates are accepted.
+    /// even when the result is false. Any 32-bit coordinates are accepted:
+    /// a segment through a point three pixels or more inside the rectangle
+    /// is kept, its clipped ends within a pixel of the line where the other
+    /// end was inside, and within two where both were clipped (so a segment
+    /// that only cuts a corner by less can come out just outside it and be
+    /// rejected).
     bool ClipLine(_VORNPOINT& p1, _VORNPOINT& p2, int left, int top, int right, int bottom) const;
     /// Draws a one-pixel Bresenham line from p1 toward p2 in the colour
     /// (red, green, blue, alpha), blending each pixel once (the colour's
     /// alpha sets the opacity). The segment is first clipped with ClipLine
     /// to (0, 0, width, height); pixels outside the buffer are dropped. The
     /// end point p2 is not drawn, unless p1 equals p2 (one pixel), so the
-    /// two directions of a segment can light different pixels. The caller's
-    /// points are not changed. Returns 0.
+    /// two directions of a segment can light different pixels; but when
+    /// clipping moved p2 (the line leaves the buffer), the clipped p2 is
+    /// drawn as one more step of the walk, so the line reaches the edge it
+    /// leaves through. The caller's points are not changed. Returns 0.
     int drawSolidLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                       unsigned char green, unsigned char blue, unsigned char alpha);
     /// As drawSolidLine when antiAlias is 0. Any other value draws the
@@ -333,7 +354,8 @@ public:
                       unsigned char green, unsigned char blue, unsigned char alpha, int antiAlias);
     /// The Bresenham line of drawSolidLine, two pixels on and two off,
     /// counted in steps along the major axis from the clipped first point
-    /// (a line entering the buffer starts its pattern where it enters).
+    /// (a line entering the buffer starts its pattern where it enters); the
+    /// step onto an end that clipping moved counts like any other.
     /// Returns 0.
     int drawDashedLine(const _VORNPOINT& p1, const _VORNPOINT& p2, unsigned char red,
                        unsigned char green, unsigned char blue, unsigned char alpha);
@@ -392,6 +414,10 @@ public:
     /// Covers the pixels of fillPolygon (mode 0) and blends the colour into
     /// each covered pixel once (the colour's alpha sets the opacity). An
     /// alpha of 0 returns 0 at once. Returns -1 as fillPolygon, else 0.
+    /// As every pixel an edge passes through is covered, two polygons that
+    /// share an edge both cover its pixels: filled one after the other in a
+    /// translucent colour, the shared edge is blended twice and shows as a
+    /// denser line (an opaque colour looks the same either way).
     int fillPolygonBlend(const _VORNPOINT* points, const int* sizes, int contours,
                          unsigned char red, unsigned char green, unsigned char blue,
                          unsigned char alpha);
@@ -401,7 +427,9 @@ public:
     /// polygon lies. `opacity` scales each texel's alpha (255 uses it
     /// unscaled, 0 changes nothing). The texture is only read; it may share
     /// this buffer's pixels. Returns -1 as fillPolygon, and for a null
-    /// texture or one without pixels (changing nothing); else 0.
+    /// texture or one without pixels (changing nothing); else 0. As with
+    /// fillPolygonBlend, a translucent texture blends the pixels of an edge
+    /// shared by two separately filled polygons twice.
     int fillPolygonBitmap(const _VORNPOINT* points, const int* sizes, int contours,
                           const VornBuffer* texture, unsigned char opacity);
     /// Blends the colour into every pixel of the rectangle from p1 (least x
@@ -419,9 +447,11 @@ public:
     /// size; this buffer is only read, and of dst only the pixels change.
     ///
     /// When this buffer is a whole multiple of dst in both directions, each
-    /// destination pixel is the average of its block of source pixels: the
-    /// colours scaled by their own opacity, the alphas plainly, each mean
-    /// truncated (equal sizes give an exact copy). Otherwise every
+    /// destination pixel is the average of its block of source pixels, in
+    /// integers: each colour byte the alpha-weighted mean
+    /// floor(sum(colour x alpha) / sum(alpha)) (0 when no pixel of the
+    /// block has alpha), the alpha byte the plain mean, truncated; so a
+    /// translucent colour keeps its colour (equal sizes give an exact copy). Otherwise every
     /// destination pixel (x, y) samples source position (x * sx, y * sy),
     /// sx and sy being the source size over the destination size, without
     /// a half-pixel offset: an enlarged (or kept) direction interpolates
@@ -433,9 +463,11 @@ public:
     /// stays opaque and an area of one alpha keeps it, at any scale, and
     /// an edge between clear and opaque pixels gets the opaque share of
     /// its footprint. Enlarging both ways
-    /// interpolates the alpha too, so an image fades over its last column
-    /// and row; colours of neighbourhoods that are not wholly opaque are
-    /// weighted by alpha, so that the colour of clear pixels does not bleed.
+    /// interpolates the alpha too, a neighbour beyond the last column or
+    /// row being taken as the edge pixel (so an opaque image stays opaque
+    /// and keeps its edge colour); colours of neighbourhoods that are not
+    /// wholly opaque are weighted by alpha, so that the colour of clear
+    /// pixels does not bleed.
     /// Filtered values are truncated into bytes after absorbing rounding
     /// noise (below 1e-6), so that flat colours stay flat.
     ///
@@ -452,8 +484,12 @@ public:
     /// modulo 360. The result is one pixel wider and higher than the turned
     /// extents rounded (a W x H buffer at 0 degrees gives W + 1 x H + 1
     /// with the image at the top left), and has the settings of a new
-    /// buffer. Null when this buffer has no pixels or the result would be
-    /// larger than Build accepts. Owned by the caller (Destroy).
+    /// buffer. Where the shears would put pixels beyond one side of the
+    /// result while the other side has room, every column (or row) moves
+    /// over as far as that room allows, so pixels are lost only when the
+    /// turned image is wider or higher than the result. Null when this
+    /// buffer has no pixels or the result would be larger than Build
+    /// accepts. Owned by the caller (Destroy).
     VornBuffer* rotateBuffer(int angle) const;
 
     /// Paints this buffer into `dst` over a mesh of nx x ny destination
@@ -464,9 +500,13 @@ public:
     /// quadrilateral paints the half-open bounding box of its corners
     /// (right column and bottom row excluded), clipped to dst; corners may
     /// lie anywhere. Written pixels are opaque; samples without any opacity
-    /// leave dst as it was, as do points without a real inverse. Returns
-    /// false, writing nothing, when nx or ny is below 2, dst or grid is null
-    /// or either buffer has no pixels; else true.
+    /// leave dst as it was. Every pixel inside a convex cell is painted, and
+    /// so is every pixel on an edge two cells share, except the grid points
+    /// of the last column and row of points (they map to the source's far
+    /// edge, which has no pixel to sample). Only folded cells have points
+    /// without a real inverse; those leave dst as it was. Returns false,
+    /// writing nothing, when nx or ny is below 2, dst or grid is null or
+    /// either buffer has no pixels; else true.
     bool warp(VornBuffer* dst, const _VORNPOINT* grid, int nx, int ny) const;
 
     // ---------------------------------------------------------------------
@@ -479,8 +519,10 @@ public:
     /// matches, the extension decides (.png, .gif, .jpg, .bmp, any case);
     /// otherwise -1. A file that cannot be opened gives -1 whatever its
     /// name. Narrow paths are UTF-8 (the active code page on Windows).
+    ///@{
     static int GetFormat(const char* path);
     static int GetFormat(const wchar_t* path);
+    ///@}
 
     /// Reads an image file into a new buffer, owned by the caller (release
     /// it with Destroy), or returns null.
@@ -499,10 +541,12 @@ public:
     /// the density stays 3780 pixels per metre. Files that claim more
     /// pixels than Build accepts, or than their length can hold, give null
     /// without allocating.
+    ///@{
     static VornBuffer* Read(const char* path, int format);
     static VornBuffer* Read(const char* path);
     static VornBuffer* Read(const wchar_t* path, int format);
     static VornBuffer* Read(const wchar_t* path);
+    ///@}
 
     /// Writes the buffer to an image file. `format` 0 (or the overload
     /// without it) takes the format from the extension (.png, .bmp, .jpg,
@@ -520,11 +564,18 @@ public:
     /// temporary name beside it and renamed into place when complete, so a
     /// failed write leaves an existing file as it was. The buffer is not
     /// changed.
+    ///@{
     int write(const char* path, int format) const;
     int write(const char* path) const;
     int write(const wchar_t* path, int format) const;
     int write(const wchar_t* path) const;
+    ///@}
 
+    /// \cond INTERNAL
+    // The protected members: the workers behind the public members and the
+    // fields, for the library's own sources (src/core/access.h reaches them
+    // from its free functions and tests). Their notes describe how they
+    // work, not a contract for callers, and stay out of the reference.
 protected:
     /// Sets every field to its default with the given size; allocates
     /// nothing.
@@ -632,12 +683,14 @@ protected:
     /// the footprint, clear ones included (the weighted mean alpha).
     void getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const;
     /// One block: fx pixels from each of the fy cursors (advancing them),
-    /// column by column; writes the mean into out. Nothing when fx < 1.
+    /// column by column; writes the block's mean into out (colours weighed
+    /// by alpha, see resize). Nothing when fx < 1.
     void getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, int fx, int fy) const;
     /// The filters of getResizePixel, linear or box per direction: each adds
     /// the footprint of destination (x, y) to the red, green and blue sums
-    /// and to the weight sum `a`. Enlarge: linear both ways, `a` gains the
-    /// alpha shares. X: linear across, box down; Y: box across, linear down;
+    /// and to the weight sum `a`. Enlarge: linear both ways, a neighbour
+    /// beyond the last column or row taken as the edge pixel with its own
+    /// weight; `a` gains the alpha shares. X: linear across, box down; Y: box across, linear down;
     /// Reduce: box both ways; these three skip pixels with alpha 0 and `a`
     /// gains the plain weights (their alpha comes from the whole footprint,
     /// see getResizePixel).
@@ -658,7 +711,9 @@ protected:
     bool warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT* quad) const;
     /// Solves the bilinear map with coefficients a..f (coeffs[0..5]) for the
     /// parameters u, v of the offset (x, y) from the first corner; NaN when
-    /// the point has no real inverse.
+    /// the point has no real inverse. Where the second parameter follows
+    /// from the first, it comes from whichever map equation has the larger
+    /// denominator, so that iso-lines along an axis keep their points.
     void warpCoor(double x, double y, double& u, double& v, const double* coeffs) const;
     /// Adds source pixel (x, y) (at p, or looked up when p is null) times
     /// weight w to the sums and returns its alpha share alpha * w / 255;
@@ -686,6 +741,7 @@ protected:
     /// the buffer), followed in the same new[] allocation by the fills'
     /// bookkeeping (a state cell and a few cells per row).
     unsigned short* rowCarry;
+    /// \endcond
 };
 
 #endif

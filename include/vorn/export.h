@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: MIT
-// Vorn raster drawing library: the export macro.
-//
-// VORN_API marks the classes and free functions that make up the library's
-// binary interface. Everything else is hidden: on Windows by default, and
-// elsewhere because the library is compiled with hidden visibility.
-//
-// - Building the library as a DLL defines VORN_BUILDING (dllexport).
-// - Building or linking it statically defines VORN_STATIC (no decoration);
-//   the CMake package adds that definition for users of a static build.
-// - Otherwise a Windows user of the DLL gets dllimport.
+/// \file
+/// Vorn raster drawing library: the export macro.
+///
+/// VORN_API marks the classes and free functions that make up the library's
+/// binary interface. Everything else is hidden: on Windows by default, and
+/// elsewhere because the library is compiled with hidden visibility.
+///
+/// - Building the library as a DLL defines VORN_BUILDING (dllexport).
+/// - Building or linking it statically defines VORN_STATIC (no decoration);
+///   the CMake package adds that definition for users of a static build.
+/// - Otherwise a Windows user of the DLL gets dllimport.
+///
+/// \def VORN_API
+/// Marks a class or free function of the library's binary interface, as
+/// described above.
 #ifndef VORN_EXPORT_H
 #define VORN_EXPORT_H
 

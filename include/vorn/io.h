@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: MIT
-// Vorn raster drawing library: image files in memory, and why a file
-// operation failed.
-//
-// Format codes are those of VornBuffer::GetFormat: 1 JPEG, 2 PNG, 3 BMP,
-// 4 GIF, -1 none; 0 asks for detection (reading only).
-//
-// Files written by VornBuffer::write are replaced safely: a plain file is
-// written under a short temporary name in its own folder and renamed over
-// the target only once every byte is stored. So a failed write, for any
-// reason, leaves an existing file exactly as it was, and a write that cannot
-// make its temporary file (a folder the caller may not write, a name at the
-// system's length limit) fails without touching the target. An existing
-// file that the caller may not write is never replaced (-1, AccessDenied).
-// The replacement keeps the old file's permission bits, and its owner and
-// group where the caller may set them (as root). A file with several hard
-// links is replaced under the written name only: its other names keep the
-// old content. Devices, pipes (FIFOs) and symbolic links are written where
-// they are, through the link, as before.
+/// \file
+/// Vorn raster drawing library: image files in memory, and why a file
+/// operation failed.
+///
+/// Format codes are those of VornBuffer::GetFormat: 1 JPEG, 2 PNG, 3 BMP,
+/// 4 GIF, -1 none; 0 asks for detection (reading only).
+///
+/// Files written by VornBuffer::write are replaced safely: a plain file is
+/// written under a short temporary name in its own folder and renamed over
+/// the target only once every byte is stored. So a failed write, for any
+/// reason, leaves an existing file exactly as it was, and a write that cannot
+/// make its temporary file (a folder the caller may not write, a name at the
+/// system's length limit) fails without touching the target. An existing
+/// file that the caller may not write is never replaced (-1, AccessDenied).
+/// The replacement keeps the old file's permission bits, and its owner and
+/// group where the caller may set them (as root). A file with several hard
+/// links is replaced under the written name only: its other names keep the
+/// old content. Devices, pipes (FIFOs) and symbolic links are written where
+/// they are, through the link, as before.
 #ifndef VORN_IO_H
 #define VORN_IO_H
 
@@ -47,8 +48,8 @@ enum class Status : int {
 /// and where, such as "PNG: IHDR width 0" or "permission denied: photo.png".
 /// The file is named where there is one.
 struct Failure {
-    Status status;
-    std::string message;
+    Status status;       ///< what kind of failure
+    std::string message; ///< one line: what went wrong and where
 };
 
 /// The last failure of this thread's calls to VornBuffer::Read, write and

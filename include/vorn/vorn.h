@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Vorn raster drawing library: every public header except the Windows GDI
-// interop (vorn/gdi.h), which needs the platform's headers.
+/// \file
+/// Vorn raster drawing library: every public header except the Windows GDI
+/// interop (vorn/gdi.h), which needs the platform's headers.
 #ifndef VORN_VORN_H
 #define VORN_VORN_H
 

@@ -3,6 +3,7 @@
 // per inch; vorn::Error.
 
 #include "api/api.h"
+#include "core/access.h"
 #include "core/core.h"
 
 #include <algorithm>
@@ -15,15 +16,6 @@ namespace vorn {
 namespace detail {
 
 namespace {
-
-/// Reaches the buffer's density fields, which have no public getter of
-/// the unit.
-struct DensityAccess : VornBuffer {
-    static Density of(const VornBuffer& b) {
-        return {b.*(&DensityAccess::densityUnit), b.*(&DensityAccess::densityX),
-                b.*(&DensityAccess::densityY)};
-    }
-};
 
 constexpr double kMetresPerInch = 0.0254;
 
@@ -75,7 +67,9 @@ VornBuffer* buildOrThrow(int width, int height, const char* what) {
 }
 
 Density densityOf(const VornBuffer& buffer) {
-    return DensityAccess::of(buffer);
+    // The unit has no public getter; the fields are only read.
+    VornBuffer& b = const_cast<VornBuffer&>(buffer);
+    return {Access::densityUnitOf(b), Access::densityXOf(b), Access::densityYOf(b)};
 }
 
 void copyMetadata(const VornBuffer& from, VornBuffer& to) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The buffer object: creation, destruction, copies, accessors and metadata.
 
+#include "core/access.h"
 #include "core/core.h"
 
 #include <cstdlib>
@@ -37,15 +38,20 @@ VornBuffer& VornBuffer::operator=(const VornBuffer& other) {
     if (this == &other) {
         return *this;
     }
-    // Release what this object owned; the assigned state owns nothing.
+    // Release what this object owned. The assigned state owns nothing,
+    // unless it is this object's own block seen through another object
+    // (a copy assigned back over its source): that block stays this
+    // object's, so that it is freed once, when this object goes.
     delete[] edgeMap;
     edgeMap = nullptr;
     delete[] rowCarry;
     rowCarry = nullptr;
-    if (ownsPixels && pixels && pixels != other.pixels) {
-        std::free(pixels);
+    if (pixels != other.pixels) {
+        if (ownsPixels && pixels) {
+            std::free(pixels);
+        }
+        ownsPixels = 0;
     }
-    ownsPixels = 0;
     pixels = other.pixels;
     width = other.width;
     height = other.height;
@@ -80,19 +86,10 @@ VornBuffer* VornBuffer::Build(int width, int height, _VORNRGBAQUAD* pixels) {
     return buffer;
 }
 
-namespace {
-
-// Gives the library's free functions a way to set the ownership flag.
-struct OwnershipAccess : VornBuffer {
-    static int VornBuffer::*flag() { return &OwnershipAccess::ownsPixels; }
-};
-
-} // namespace
-
 VornBuffer* vorn::detail::buildOwning(int width, int height, _VORNRGBAQUAD* block) {
     VornBuffer* buffer = VornBuffer::Build(width, height, block);
     if (buffer && block) {
-        buffer->*OwnershipAccess::flag() = 1;
+        vorn::detail::Access::ownsPixelsOf(*buffer) = 1;
     }
     return buffer;
 }

@@ -69,6 +69,9 @@ int VornBuffer::getRowRGB(int row, unsigned char* out, bool rgb) const {
     if (row < 0 || row >= height || !pixels) {
         return 0;
     }
+    if (!out) {
+        return 0;
+    }
     const Flattener flatten(*this);
     const _VORNRGBAQUAD* p = pixels + static_cast<std::size_t>(row) * width;
     const int first = rgb ? 2 : 0; // offset of blue
@@ -89,6 +92,9 @@ int VornBuffer::getRowRGBA(int row, unsigned char* out, RGBA_ORDER order) const 
     }
     if (!validOrder(order)) {
         return -1;
+    }
+    if (!out) {
+        return 0;
     }
     const _VORNRGBAQUAD* p = pixels + static_cast<std::size_t>(row) * width;
     if (order == ORDER_BGRA) {
@@ -113,6 +119,9 @@ int VornBuffer::getRowRGBA(int row, unsigned char* out, RGBA_ORDER order,
     }
     if (!validOrder(order)) {
         return -1;
+    }
+    if (!out) {
+        return 0;
     }
     const Flattener flatten(*this);
     const _VORNRGBAQUAD* p = pixels + static_cast<std::size_t>(row) * width;

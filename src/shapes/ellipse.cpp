@@ -20,6 +20,7 @@
 
 #include "shapes/shapes.h"
 
+#include <climits>
 #include <cmath>
 
 namespace vorn::detail {
@@ -85,9 +86,17 @@ public:
     EllipseRaster(const Canvas& canvas, const Ellipse& e, EllipseMode mode, _VORNRGBAQUAD colour)
         : canvas_(canvas), e_(e), mode_(mode), colour_(colour) {}
 
-    long long region1() const;
-    long long region2Points() const;
-    long long region2Fill() const;
+    /// The last step of a region, offsets X and Y.
+    struct End {
+        long long x;
+        long long y;
+    };
+
+    long long region1(End& end) const;
+    long long region2Points(End& end) const;
+    long long region2Fill(End& end) const;
+    /// The steps between the regions' ends (see rasteriseEllipse).
+    void gap(const End& end1, const End& end2) const;
 
 private:
     bool rowsAbove() const { return mode_ != EllipseMode::LowerHalf; }
@@ -135,7 +144,7 @@ void EllipseRaster::plot(long long col, long long row) const {
 }
 
 // Region 1: u is the row offset Y, v the column offset X.
-long long EllipseRaster::region1() const {
+long long EllipseRaster::region1(End& end) const {
     RegionTrace t(static_cast<std::uint64_t>(e_.a), static_cast<std::uint64_t>(e_.b));
     Range ranges[2];
     const int n = offsetRanges(e_.cy, canvas_.height, rowsAbove(), rowsBelow(), ranges);
@@ -146,11 +155,12 @@ long long EllipseRaster::region1() const {
             t.step();
         }
     }
+    t.finish(end.y, end.x);
     return t.stepsWalked();
 }
 
 // Region 2 of an outline or half outline: u is the column offset X.
-long long EllipseRaster::region2Points() const {
+long long EllipseRaster::region2Points(End& end) const {
     RegionTrace t(static_cast<std::uint64_t>(e_.b), static_cast<std::uint64_t>(e_.a));
     Range ranges[2];
     const int n = offsetRanges(e_.cx, canvas_.width, true, true, ranges);
@@ -161,12 +171,13 @@ long long EllipseRaster::region2Points() const {
             t.step();
         }
     }
+    t.finish(end.x, end.y);
     return t.stepsWalked();
 }
 
 // Region 2 of a fill: u is the column offset X, so step u paints the span
 // cx - u .. cx + u on the rows cy - v and cy + v.
-long long EllipseRaster::region2Fill() const {
+long long EllipseRaster::region2Fill(End& end) const {
     RegionTrace t(static_cast<std::uint64_t>(e_.b), static_cast<std::uint64_t>(e_.a));
     const long long cx = e_.cx;
     const long long lastColumn = canvas_.width - 1;
@@ -195,15 +206,16 @@ long long EllipseRaster::region2Fill() const {
         plot(spanU, spanV);
     }
     if (!t.running()) {
+        t.finish(end.x, end.y);
         return t.stepsWalked();
     }
 
     // Every step from here to the region's end paints whole rows; their
     // offsets run without a gap from the last step's v up to this one's.
     const long long highV = t.v();
-    long long lastU = 0;
     long long lowV = 0;
-    t.seekLast(lastU, lowV);
+    t.finish(end.x, lowV);
+    end.y = lowV;
     Range ranges[2];
     const int n = offsetRanges(e_.cy, canvas_.height, true, true, ranges);
     for (int i = 0; i < n; ++i) {
@@ -214,6 +226,39 @@ long long EllipseRaster::region2Fill() const {
         }
     }
     return t.stepsWalked();
+}
+
+void EllipseRaster::gap(const End& end1, const End& end2) const {
+    // Rows strictly between the regions, each plotted at region 1's last
+    // column offset; only the rows that reach the canvas.
+    if (end2.y > end1.y + 1) {
+        Range ranges[2];
+        const int n = offsetRanges(e_.cy, canvas_.height, rowsAbove(), rowsBelow(), ranges);
+        for (int i = 0; i < n; ++i) {
+            const long long from = ranges[i].lo > end1.y + 1 ? ranges[i].lo : end1.y + 1;
+            const long long to = ranges[i].hi < end2.y - 1 ? ranges[i].hi : end2.y - 1;
+            for (long long row = from; row <= to; ++row) {
+                plot(end1.x, row);
+            }
+        }
+    }
+    // Columns strictly between them, on region 2's last row offset. A
+    // fill's spans there are nested, so the widest stands for all.
+    if (end1.x > end2.x + 1) {
+        if (mode_ == EllipseMode::Fill) {
+            plot(end1.x - 1, end2.y);
+            return;
+        }
+        Range ranges[2];
+        const int n = offsetRanges(e_.cx, canvas_.width, true, true, ranges);
+        for (int i = 0; i < n; ++i) {
+            const long long from = ranges[i].lo > end2.x + 1 ? ranges[i].lo : end2.x + 1;
+            const long long to = ranges[i].hi < end1.x - 1 ? ranges[i].hi : end1.x - 1;
+            for (long long column = from; column <= to; ++column) {
+                plot(column, end2.y);
+            }
+        }
+    }
 }
 
 } // namespace
@@ -228,18 +273,33 @@ long long rasteriseEllipse(const Canvas& canvas, const _VORNPOINT& p1, const _VO
         return 0;
     }
     const EllipseRaster raster(canvas, e, mode, colour);
-    const long long steps = raster.region1();
-    return steps + (mode == EllipseMode::Fill ? raster.region2Fill() : raster.region2Points());
+    EllipseRaster::End end1{0, 0};
+    EllipseRaster::End end2{0, 0};
+    const long long steps = raster.region1(end1);
+    const long long more =
+        mode == EllipseMode::Fill ? raster.region2Fill(end2) : raster.region2Points(end2);
+    raster.gap(end1, end2);
+    return steps + more;
 }
 
 bool circleBox(const _VORNPOINT& centre, double radius, _VORNPOINT& p1, _VORNPOINT& p2) {
     if (!std::isfinite(radius)) {
         return false;
     }
-    p1.x = saturateToInt(centre.x - radius);
-    p1.y = saturateToInt(centre.y - radius);
-    p2.x = saturateToInt(centre.x + radius);
-    p2.y = saturateToInt(centre.y + radius);
+    // The whole part of the radius either side of the centre, so that the
+    // box's truncated middle is the centre whatever the fraction. Radii
+    // beyond 2^33 put every corner past the int range anyway.
+    const double limit = 8589934592.0;
+    const double whole = std::trunc(radius);
+    const long long r =
+        static_cast<long long>(whole > limit ? limit : (whole < -limit ? -limit : whole));
+    auto corner = [](long long v) {
+        return static_cast<int>(v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : v));
+    };
+    p1.x = corner(centre.x - r);
+    p1.y = corner(centre.y - r);
+    p2.x = corner(centre.x + r);
+    p2.y = corner(centre.y + r);
     return true;
 }
 

@@ -25,10 +25,12 @@ RegionTrace::RegionTrace(std::uint64_t p, std::uint64_t q)
     : p_(p), q_(q), p2_(p * p), q2_(q * q), twoP2_(2 * p * p), twoQ2_(2 * q * q), u_(0),
       v_(static_cast<long long>(p)), error_{0, 0}, uChange_(wideFromUnsigned(p2_)),
       vChange_(-mulWide(q2_, 2 * p - 1)), stopU_{0, 0}, stopV_(mulWide(twoQ2_, p)), running_(true),
-      walked_(0) {}
+      walked_(0), leftU_(0), leftV_(static_cast<long long>(p)) {}
 
 void RegionTrace::step() {
     ++walked_;
+    leftU_ = u_;
+    leftV_ = v_;
     ++u_;
     const Wide twoP2 = wideFromUnsigned(twoP2_);
     error_ = error_ + uChange_;
@@ -156,6 +158,16 @@ bool RegionTrace::seekLast(long long& lastU, long long& lastV) {
     }
 }
 
+void RegionTrace::finish(long long& lastU, long long& lastV) {
+    if (seekLast(lastU, lastV)) {
+        return;
+    }
+    // The region ends only through a literal step, which noted where it
+    // left from.
+    lastU = leftU_;
+    lastV = leftV_;
+}
+
 // ---------------------------------------------------------------------------
 // The plain twin
 // ---------------------------------------------------------------------------
@@ -243,8 +255,12 @@ void rasteriseEllipseReference(const Canvas& canvas, const _VORNPOINT& p1, const
     Wide error{0, 0};
     Wide stoppingX = mulWide(2 * bSquare, ua);
     Wide stoppingY{0, 0};
+    long long x1 = x; // the last step of region 1
+    long long y1 = y;
     do {
         plot(x, y);
+        x1 = x;
+        y1 = y;
         ++y;
         error = error + yChange;
         stoppingY = stoppingY + twoASquare;
@@ -265,8 +281,12 @@ void rasteriseEllipseReference(const Canvas& canvas, const _VORNPOINT& p1, const
     error = Wide{0, 0};
     stoppingX = Wide{0, 0};
     stoppingY = mulWide(2 * aSquare, ub);
+    long long x2 = x; // the last step of region 2
+    long long y2 = y;
     do {
         plot(x, y);
+        x2 = x;
+        y2 = y;
         ++x;
         error = error + xChange;
         xChange = xChange + twoBSquare;
@@ -278,6 +298,14 @@ void rasteriseEllipseReference(const Canvas& canvas, const _VORNPOINT& p1, const
             stoppingY = stoppingY - twoASquare;
         }
     } while (!(stoppingY < stoppingX));
+
+    // The rows, then the columns, that neither region reached.
+    for (long long row = y1 + 1; row < y2; ++row) {
+        plot(x1, row);
+    }
+    for (long long column = x2 + 1; column < x1; ++column) {
+        plot(column, y2);
+    }
 }
 
 } // namespace vorn::detail

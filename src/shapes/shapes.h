@@ -141,6 +141,9 @@ public:
     /// Moves to the end of the region and gives the last plotted step.
     /// Returns false, giving nothing, when the region has already ended.
     bool seekLast(long long& lastU, long long& lastV);
+    /// Moves to the end of the region unless it has ended, and gives its
+    /// last plotted step either way.
+    void finish(long long& lastU, long long& lastV);
 
     /// V(u): the largest v >= 1 with G(v, u) <= 0, or 0 when there is none.
     long long settled(long long u) const;
@@ -168,6 +171,8 @@ private:
     Wide stopV_;
     bool running_;
     long long walked_;
+    long long leftU_; // the step the last literal step left (plotted)
+    long long leftV_;
 };
 
 // ---------------------------------------------------------------------------
@@ -222,20 +227,28 @@ inline void writeSpan(const Canvas& canvas, long long x0, long long x1, long lon
 /// 2 (width + height) + 96 whatever the box (each region seeks at most
 /// three times, walking up to 16 steps to a near target and up to 4 past
 /// its last jump).
+///
+/// Where the two regions meet, the trace can leave offsets between them
+/// unplotted: with (X1, Y1) the last step of region 1 and (X2, Y2) the
+/// last step of region 2, the steps (X1, Y) for Y1 < Y < Y2 are plotted,
+/// then the steps (X, Y2) for X2 < X < X1. So every filled row is one
+/// span and every outline one 8-connected curve; shapes without a gap are
+/// those of the two regions alone.
 long long rasteriseEllipse(const Canvas& canvas, const _VORNPOINT& p1, const _VORNPOINT& p2,
                            EllipseMode mode, _VORNRGBAQUAD colour);
 
 /// The plain twin of rasteriseEllipse: every step of both regions in turn,
-/// every pixel written one by one (a fill's columns are only limited to the
+/// then the steps that close the gap between them, every pixel written one
+/// by one (a fill's columns are only limited to the
 /// canvas, where the write would drop them anyway). Gives exactly the same
 /// pixels; its time grows with the ellipse, so it serves the tests.
 void rasteriseEllipseReference(const Canvas& canvas, const _VORNPOINT& p1, const _VORNPOINT& p2,
                                EllipseMode mode, _VORNRGBAQUAD colour);
 
-/// The box of a circle: trunc(centre -/+ radius) on both axes, computed in
-/// double precision. A corner beyond the int range is clamped to it (the
-/// shape then follows the clamped box) rather than converted with undefined
-/// behaviour. Returns false, giving no box, for a NaN or infinite radius.
+/// The box of a circle: centre -/+ trunc(radius) on both axes, formed in 64
+/// bits, so that the box's middle is the centre for any radius. A corner
+/// beyond the int range is clamped to it (the shape then follows the
+/// clamped box). Returns false, giving no box, for a NaN or infinite radius.
 bool circleBox(const _VORNPOINT& centre, double radius, _VORNPOINT& p1, _VORNPOINT& p2);
 
 } // namespace vorn::detail

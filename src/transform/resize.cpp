@@ -5,6 +5,7 @@
 
 #include "transform/transform.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -118,18 +119,20 @@ void VornBuffer::getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, 
     if (fx < 1) {
         return;
     }
-    double r = 0.0;
-    double g = 0.0;
-    double b = 0.0;
-    double a = 0.0;
-    long long count = 0;
+    // Integer sums: each colour weighed by its pixel's alpha, so that the
+    // colour of clear pixels does not darken the block. They stay below
+    // 255^2 times the block's pixel count, far inside 64 bits.
+    std::uint64_t r = 0;
+    std::uint64_t g = 0;
+    std::uint64_t b = 0;
+    std::uint64_t a = 0;
+    std::uint64_t count = 0;
     for (int i = 0; i < fx; ++i) {
         for (int k = 0; k < fy; ++k) {
             const _VORNRGBAQUAD p = *rows[k]++;
-            const double opacity = p.alpha / 255.0;
-            r += p.red * opacity;
-            g += p.green * opacity;
-            b += p.blue * opacity;
+            r += std::uint64_t{p.red} * p.alpha;
+            g += std::uint64_t{p.green} * p.alpha;
+            b += std::uint64_t{p.blue} * p.alpha;
             a += p.alpha;
             ++count;
         }
@@ -137,11 +140,10 @@ void VornBuffer::getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, 
     if (count == 0) {
         return;
     }
-    const double n = static_cast<double>(count);
-    out->red = truncToByte(r / n);
-    out->green = truncToByte(g / n);
-    out->blue = truncToByte(b / n);
-    out->alpha = truncToByte(a / n);
+    out->red = static_cast<unsigned char>(a == 0 ? 0 : r / a);
+    out->green = static_cast<unsigned char>(a == 0 ? 0 : g / a);
+    out->blue = static_cast<unsigned char>(a == 0 ? 0 : b / a);
+    out->alpha = static_cast<unsigned char>(a / count);
 }
 
 void VornBuffer::getResizePixel(_VORNRGBAQUAD* out, int x, int y, double sx, double sy) const {
@@ -204,14 +206,18 @@ void VornBuffer::getEnlargeRGBA(int x, int y, double sx, double sy, double& r, d
 
     // The four taps: plain colour sums and alpha-weighted ones, kept apart
     // until it is known whether every tap taken is opaque.
+    // A neighbour beyond the last column or row is the edge pixel with its
+    // own weight, so an opaque image stays opaque to its far edges.
     vorn::detail::TapSums sums;
     for (int k = 0; k < 4; ++k) {
         const double weight = wx[k & 1] * wy[k >> 1];
-        if (weight == 0.0 || xs[k] < 0 || xs[k] >= width || ys[k] < 0 || ys[k] >= height) {
+        if (weight == 0.0 || xs[k] < 0 || ys[k] < 0) {
             continue;
         }
+        const int x = xs[k] < width ? xs[k] : width - 1;
+        const int y = ys[k] < height ? ys[k] : height - 1;
         const _VORNRGBAQUAD& p =
-            pixels[static_cast<std::size_t>(ys[k]) * static_cast<std::size_t>(width) + xs[k]];
+            pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x];
         sums.add(p, weight, p.alpha * weight / 255.0);
     }
     // Opaque neighbourhoods, and those with next to no opacity (whose colour

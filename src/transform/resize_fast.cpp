@@ -52,61 +52,60 @@ struct BlockDivider {
 
 void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy,
                       _VORNRGBAQUAD& out) {
-    double r = 0.0;
-    double g = 0.0;
-    double b = 0.0;
-    double a = 0.0;
-    // Column by column, each column top to bottom: the cursors' order.
-    for (int i = 0; i < fx; ++i) {
-        const _VORNRGBAQUAD* p = block + i;
-        for (int k = 0; k < fy; ++k, p += width) {
-            const double opacity = kOpacity[p->alpha];
-            r += p->red * opacity;
-            g += p->green * opacity;
-            b += p->blue * opacity;
-            a += p->alpha;
+    std::uint64_t r = 0;
+    std::uint64_t g = 0;
+    std::uint64_t b = 0;
+    std::uint64_t a = 0;
+    for (int k = 0; k < fy; ++k) {
+        const _VORNRGBAQUAD* p = block + static_cast<std::size_t>(k) * width;
+        for (int i = 0; i < fx; ++i) {
+            r += std::uint64_t{p[i].red} * p[i].alpha;
+            g += std::uint64_t{p[i].green} * p[i].alpha;
+            b += std::uint64_t{p[i].blue} * p[i].alpha;
+            a += p[i].alpha;
         }
     }
-    const double n = static_cast<double>(static_cast<long long>(fx) * fy);
-    out.red = truncToByte(r / n);
-    out.green = truncToByte(g / n);
-    out.blue = truncToByte(b / n);
-    out.alpha = truncToByte(a / n);
+    const std::uint64_t n = static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy);
+    out.red = static_cast<unsigned char>(a == 0 ? 0 : r / a);
+    out.green = static_cast<unsigned char>(a == 0 ? 0 : g / a);
+    out.blue = static_cast<unsigned char>(a == 0 ? 0 : b / a);
+    out.alpha = static_cast<unsigned char>(a / n);
 }
 
 void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
     const std::size_t width = static_cast<std::size_t>(src.getWidth());
-    const BlockDivider divider(static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy));
+    const std::uint64_t n = static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy);
+    const BlockDivider divider(n);
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y) {
         const _VORNRGBAQUAD* band =
             src.getPixels() + static_cast<std::size_t>(y) * static_cast<std::size_t>(fy) * width;
         for (int x = 0; x < dst.getWidth(); ++x, ++out) {
             const _VORNRGBAQUAD* block = band + static_cast<std::size_t>(x) * fx;
+            // Opaque blocks (the common case) divide plain colour sums by
+            // the constant block size, which the divider does without a
+            // division; their alpha-weighted mean is the same value.
             std::uint64_t r = 0;
             std::uint64_t g = 0;
             std::uint64_t b = 0;
-            std::uint64_t a = 0;
-            bool whole = true;
-            for (int k = 0; k < fy && whole; ++k) {
+            bool opaque = true;
+            for (int k = 0; k < fy && opaque; ++k) {
                 const _VORNRGBAQUAD* p = block + static_cast<std::size_t>(k) * width;
                 for (int i = 0; i < fx; ++i) {
-                    if (p[i].alpha == 255) {
-                        r += p[i].red;
-                        g += p[i].green;
-                        b += p[i].blue;
-                        a += 255;
-                    } else if (p[i].alpha != 0) {
-                        whole = false;
+                    if (p[i].alpha != 255) {
+                        opaque = false;
                         break;
                     }
+                    r += p[i].red;
+                    g += p[i].green;
+                    b += p[i].blue;
                 }
             }
-            if (whole) {
+            if (opaque) {
                 out->red = divider.divide(r);
                 out->green = divider.divide(g);
                 out->blue = divider.divide(b);
-                out->alpha = divider.divide(a);
+                out->alpha = 255;
                 continue;
             }
             reduceBlockExact(block, width, fx, fy, *out);
@@ -124,13 +123,18 @@ ResampleTables::ResampleTables(const VornBuffer& src, const VornBuffer& dst, dou
     const bool boxDown = filter == ResizeFilter::X || filter == ResizeFilter::Reduce;
     cols.resize(static_cast<std::size_t>(dst.getWidth()));
     rows.resize(static_cast<std::size_t>(dst.getHeight()));
+    // The enlarging filter takes a tap beyond the edge as the edge pixel;
+    // the others leave it out.
+    auto limit = [&](const Span& span, int n) {
+        return filter == ResizeFilter::Enlarge ? clampSpan(span, n) : clipSpan(span, n);
+    };
     for (int x = 0; x < dst.getWidth(); ++x) {
         cols[static_cast<std::size_t>(x)] =
-            clipSpan(columnSpan(x, sx, src.getWidth(), boxAcross), src.getWidth());
+            limit(columnSpan(x, sx, src.getWidth(), boxAcross), src.getWidth());
     }
     for (int y = 0; y < dst.getHeight(); ++y) {
         rows[static_cast<std::size_t>(y)] =
-            clipSpan(columnSpan(y, sy, src.getHeight(), boxDown), src.getHeight());
+            limit(columnSpan(y, sy, src.getHeight(), boxDown), src.getHeight());
     }
 }
 
@@ -138,13 +142,12 @@ bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Sp
                   const Span& cols, _VORNRGBAQUAD& out) {
     const _VORNRGBAQUAD* tapRow[4] = {row0, row0, row1, row1};
     const int tapColumn[4] = {cols.first, cols.last, cols.first, cols.last};
-    const bool second = cols.last > cols.first;
     const double wx[2] = {cols.firstWeight, cols.lastWeight};
     const double wy[2] = {rows.firstWeight, rows.lastWeight};
     TapSums sums;
     for (int k = 0; k < 4; ++k) {
         const double weight = wx[k & 1] * wy[k >> 1];
-        if (weight == 0.0 || !tapRow[k] || ((k & 1) && !second)) {
+        if (weight == 0.0) {
             continue;
         }
         const _VORNRGBAQUAD p = tapRow[k][tapColumn[k]];
@@ -198,14 +201,15 @@ void enlargeRows(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y) {
         const Span& rs = t.rows[static_cast<std::size_t>(y)];
+        const bool rowTaps = rs.last >= rs.first;
         const _VORNRGBAQUAD* row0 =
-            rs.last >= rs.first ? src.getPixels() + static_cast<std::size_t>(rs.first) * width
-                                : nullptr;
-        const _VORNRGBAQUAD* row1 = rs.last > rs.first ? row0 + width : nullptr;
+            rowTaps ? src.getPixels() + static_cast<std::size_t>(rs.first) * width : nullptr;
+        const _VORNRGBAQUAD* row1 =
+            rowTaps ? src.getPixels() + static_cast<std::size_t>(rs.last) * width : nullptr;
         for (int x = 0; x < dst.getWidth(); ++x, ++out) {
             const Span& cs = t.cols[static_cast<std::size_t>(x)];
-            if (cs.last < cs.first || !row0 || !enlargePixel(row0, row1, rs, cs, *out)) {
-                TransformAccess::resizePixel(src, out, x, y, sx, sy);
+            if (cs.last < cs.first || !rowTaps || !enlargePixel(row0, row1, rs, cs, *out)) {
+                (src.*Access::resizePixelFn)(out, x, y, sx, sy);
             }
         }
     }

@@ -7,9 +7,15 @@
 // into -180..180 first; beyond a quarter turn either way the image is
 // turned through a half turn by exchanging pixels through its centre (exact)
 // and only the remainder, within a quarter turn, is sheared.
+//
+// The rounded shears can put the turned image a column or row off the
+// result's middle; where that would push pixels out on one side while the
+// other side is empty, the placement is shifted (placeRotation).
 
 #include "transform/transform.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -64,6 +70,62 @@ RotationPlan planRotation(int angle) {
     return plan;
 }
 
+void placeRotation(long long w, long long h, long long dw, long long dh, RotationPlan& plan) {
+    plan.shiftX = 0;
+    plan.shiftY = 0;
+    const long long cx = centreOf(w);
+    const long long cy = centreOf(h);
+    long long minC = LLONG_MAX;
+    long long maxC = LLONG_MIN;
+    long long minR = LLONG_MAX;
+    long long maxR = LLONG_MIN;
+    auto visit = [&](long long x, long long y) {
+        double x3 = 0.0;
+        double y2 = 0.0;
+        shearPoint(plan, static_cast<double>(w - x - cx - 1), static_cast<double>(h - y - cy - 1),
+                   x3, y2);
+        const long long col = centreOf(dw) - static_cast<long long>(x3);
+        const long long row = centreOf(dh) - static_cast<long long>(y2);
+        minC = std::min(minC, col);
+        maxC = std::max(maxC, col);
+        minR = std::min(minR, row);
+        maxR = std::max(maxR, row);
+    };
+    if (std::fabs(plan.t) < 1.0 && kernelLevel() != KernelLevel::Reference) {
+        // With |t| < 1 (and so |s| < 1) the column is monotone along every
+        // source row and the row along every source column: each rounded
+        // shear moves by at most what the step before it moved, with a
+        // margin (1 - |t| and 1 - |s| above 1e-4) far beyond the rounding
+        // of the doubles. The extremes therefore lie on the border; the
+        // plain level visits every pixel, which the tests compare.
+        for (long long x = 0; x < w; ++x) {
+            visit(x, 0);
+            visit(x, h - 1);
+        }
+        for (long long y = 0; y < h; ++y) {
+            visit(0, y);
+            visit(w - 1, y);
+        }
+    } else {
+        for (long long y = 0; y < h; ++y) {
+            for (long long x = 0; x < w; ++x) {
+                visit(x, y);
+            }
+        }
+    }
+    auto shift = [](long long least, long long greatest, long long last) -> long long {
+        if (least < 0 && greatest < last) {
+            return std::min(-least, last - greatest);
+        }
+        if (greatest > last && least > 0) {
+            return -std::min(greatest - last, least);
+        }
+        return 0;
+    };
+    plan.shiftX = shift(minC, maxC, dw - 1);
+    plan.shiftY = shift(minR, maxR, dh - 1);
+}
+
 void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan) {
     const long long w = src.getWidth();
     const long long h = src.getHeight();
@@ -71,8 +133,8 @@ void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const Rotatio
     const long long cy = centreOf(h);
     const long long dw = dst.getWidth();
     const long long dh = dst.getHeight();
-    const long long dcx = centreOf(dw);
-    const long long dcy = centreOf(dh);
+    const long long dcx = centreOf(dw) + plan.shiftX;
+    const long long dcy = centreOf(dh) + plan.shiftY;
     const SourceWalk walk = sourceWalk(src, plan.halfTurn);
     const _VORNRGBAQUAD* p = walk.first;
     _VORNRGBAQUAD* out = dst.getPixels();
@@ -80,11 +142,10 @@ void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const Rotatio
         for (long long x = 0; x < w; ++x, p += walk.step) {
             // Mirrored about the centre, so that the last step's
             // subtraction from the destination centre turns it back.
-            const double X = static_cast<double>(w - x - cx - 1);
-            const double Y = static_cast<double>(h - y - cy - 1);
-            const double x1 = roundHalfAway(X - Y * plan.t);
-            const double y2 = roundHalfAway(x1 * plan.s + Y);
-            const double x3 = roundHalfAway(x1 - y2 * plan.t);
+            double x3 = 0.0;
+            double y2 = 0.0;
+            shearPoint(plan, static_cast<double>(w - x - cx - 1),
+                       static_cast<double>(h - y - cy - 1), x3, y2);
             const long long col = dcx - static_cast<long long>(x3);
             const long long row = dcy - static_cast<long long>(y2);
             if (col >= 0 && col < dw && row >= 0 && row < dh) {
@@ -99,11 +160,12 @@ void rotatePixelsScalar(const VornBuffer& src, VornBuffer& dst, const RotationPl
     const long long h = src.getHeight();
     const long long dw = dst.getWidth();
     const long long dh = dst.getHeight();
-    const long long dcx = centreOf(dw);
-    const long long dcy = centreOf(dh);
+    const long long dcx = centreOf(dw) + plan.shiftX;
+    const long long dcy = centreOf(dh) + plan.shiftY;
     const SourceWalk walk = sourceWalk(src, plan.halfTurn);
-    const std::uint32_t* p = reinterpret_cast<const std::uint32_t*>(walk.first);
-    std::uint32_t* out = reinterpret_cast<std::uint32_t*>(dst.getPixels());
+    // Pixels move as bytes: a caller's block may start at any address.
+    const _VORNRGBAQUAD* p = walk.first;
+    _VORNRGBAQUAD* out = dst.getPixels();
     const double t = plan.t;
     const double s = plan.s;
     // X runs from w - cx - 1 down by one per pixel; Y from h - cy - 1.
@@ -123,7 +185,8 @@ void rotatePixelsScalar(const VornBuffer& src, VornBuffer& dst, const RotationPl
                 static_cast<unsigned long long>(dcy - static_cast<long long>(y2));
             if (col < static_cast<unsigned long long>(dw) &&
                 row < static_cast<unsigned long long>(dh)) {
-                out[row * static_cast<unsigned long long>(dw) + col] = *p;
+                std::memcpy(out + row * static_cast<unsigned long long>(dw) + col, p,
+                            sizeof(_VORNRGBAQUAD));
             }
         }
     }
@@ -138,7 +201,7 @@ VornBuffer* VornBuffer::rotateBuffer(int angle) const {
     if (!pixels || width < 1 || height < 1) {
         return nullptr;
     }
-    const vorn::detail::RotationPlan plan = vorn::detail::planRotation(angle);
+    vorn::detail::RotationPlan plan = vorn::detail::planRotation(angle);
     const float c = std::cos(plan.sizeTheta);
     const float s = std::sin(plan.sizeTheta);
     const float fw =
@@ -156,6 +219,7 @@ VornBuffer* VornBuffer::rotateBuffer(int angle) const {
     if (!result) {
         return nullptr;
     }
+    vorn::detail::placeRotation(width, height, rw, rh, plan);
     switch (kernelLevel()) {
     case KernelLevel::Reference:
         vorn::detail::rotatePixelsReference(*this, *result, plan);

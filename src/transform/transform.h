@@ -4,6 +4,7 @@
 #ifndef VORN_SRC_TRANSFORM_TRANSFORM_H
 #define VORN_SRC_TRANSFORM_TRANSFORM_H
 
+#include "core/access.h"
 #include "core/core.h"
 
 #include <array>
@@ -35,9 +36,12 @@ inline unsigned char truncToByte(double v) {
 /// weights add up to one, is a whole number in exact arithmetic but often
 /// comes out a few units in the last place below it in double precision;
 /// plain truncation would then turn 255 into 254 and a flat colour into a
-/// speckled one. Rounding noise is below 1e-12 for any footprint the
-/// library can meet, so 1e-6 absorbs it with a wide margin while no
-/// genuine fraction of a resampled byte comes this close to the next one.
+/// speckled one. Summing a footprint of n pixels leaves noise of at most
+/// about n x 255 x 2^-53 (in practice far less), below 1e-6 for footprints
+/// of up to some 3 x 10^7 pixels. The snap cannot tell noise from a value
+/// that genuinely lies within 1e-6 below a whole number (weights are
+/// arbitrary fractions, so such values occur): those are rounded up too.
+/// That is part of the defined result, which the fast paths reproduce.
 constexpr double kByteSnap = 1e-6;
 
 /// Truncates a filtered value into a byte after absorbing rounding noise
@@ -247,6 +251,21 @@ inline Span clipSpan(Span s, int n) {
     return s;
 }
 
+/// The two taps of a linear span of the enlarging filter within indices
+/// 0..n-1: a second tap beyond the edge is the edge pixel itself, with its
+/// own weight (first and last may then be the same index; the enlarging
+/// paths take both taps, whatever their indices). A span whose first index
+/// is outside gives an empty span.
+inline Span clampSpan(Span s, int n) {
+    if (s.last < s.first || s.first < 0 || s.first >= n) {
+        return Span();
+    }
+    if (s.last >= n) {
+        s.last = n - 1;
+    }
+    return s;
+}
+
 /// Block averaging of `src` into `dst` by whole factors fx, fy >= 1 (not
 /// both 1): dst must be src's size divided by the factors.
 void reduceBlocks(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
@@ -285,15 +304,17 @@ inline bool settleByte(double approx, unsigned char& out) {
 /// The footprint of every destination column and row for one resize.
 struct ResampleTables {
     ResizeFilter filter;
-    std::vector<Span> cols; ///< per destination column, clipped to the source
-    std::vector<Span> rows; ///< per destination row, clipped to the source
+    std::vector<Span> cols; ///< per destination column, clipped (clamped to the
+                            ///< edge for Enlarge) to the source
+    std::vector<Span> rows; ///< per destination row, likewise
 
     ResampleTables(const VornBuffer& src, const VornBuffer& dst, double sx, double sy);
 };
 
 /// One pixel of the enlarging filter from its taps (row0 holds the upper
-/// taps, row1 the lower ones or null). False, writing nothing certain, when
-/// the result must be computed by the plain member instead.
+/// taps, row1 the lower ones; the same row at the bottom edge) over spans
+/// of clampSpan. False, writing nothing certain, when the result must be
+/// computed by the plain member instead.
 bool enlargePixel(const _VORNRGBAQUAD* row0, const _VORNRGBAQUAD* row1, const Span& rows,
                   const Span& cols, _VORNRGBAQUAD& out);
 
@@ -321,7 +342,9 @@ constexpr std::array<double, 256> makeOpacities() {
 inline constexpr std::array<double, 256> kOpacity = makeOpacities();
 
 /// One block of the block averaging, exactly as getReducePixel with
-/// cursors on the block's rows, for blocks with partial alphas.
+/// cursors on the block's rows: each colour the alpha-weighted mean,
+/// floor(sum(colour x alpha) / sum(alpha)) (0 when no pixel has alpha), the
+/// alpha the plain mean, in integers.
 void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy,
                       _VORNRGBAQUAD& out);
 
@@ -333,15 +356,6 @@ void resampleRowsScalar(const VornBuffer& src, VornBuffer& dst, const ResampleTa
 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
 bool resampleRowsAvx2(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
                       double sy);
-
-/// Reaches the plain per-pixel members from the fast paths, which fall back
-/// to them for the rare pixel whose result they cannot settle exactly.
-struct TransformAccess : VornBuffer {
-    static void resizePixel(const VornBuffer& b, _VORNRGBAQUAD* out, int x, int y, double sx,
-                            double sy) {
-        (b.*(&TransformAccess::getResizePixel))(out, x, y, sx, sy);
-    }
-};
 
 // ---------------------------------------------------------------------------
 // Rotation
@@ -368,15 +382,36 @@ inline double roundHalfAway(double v) {
 /// the pixels are first exchanged through the centre, then `shear` degrees
 /// (within -90..90) by three shears with factors t = tan(theta / 2) and
 /// s = sin(theta); `sizeTheta` is the whole angle in radians, from which the
-/// result's size comes.
+/// result's size comes. shiftX and shiftY move every destination column and
+/// row (see placeRotation); planRotation leaves them 0.
 struct RotationPlan {
     bool halfTurn;
     float sizeTheta;
     double t;
     double s;
+    long long shiftX = 0;
+    long long shiftY = 0;
 };
 
 RotationPlan planRotation(int angle);
+
+/// The three rounded shears of the mirrored source position (X, Y): the
+/// destination column is the result's centre column minus x3, the row its
+/// centre row minus y2.
+inline void shearPoint(const RotationPlan& plan, double X, double Y, double& x3, double& y2) {
+    const double x1 = roundHalfAway(X - Y * plan.t);
+    y2 = roundHalfAway(x1 * plan.s + Y);
+    x3 = roundHalfAway(x1 - y2 * plan.t);
+}
+
+/// Sets the plan's shifts for a w x h source and a dw x dh result. With
+/// minC and maxC the least and greatest destination column the shears give
+/// over all source pixels and W = dw - 1 the result's last column: when
+/// minC < 0 and maxC < W every column moves right by min(-minC, W - maxC);
+/// when maxC > W and minC > 0 left by min(maxC - W, minC); rows likewise.
+/// So no pixel falls off one side while the other leaves room; placements
+/// that lose nothing stay as they are.
+void placeRotation(long long w, long long h, long long dw, long long dh, RotationPlan& plan);
 
 /// Writes the turned image of `src` into `dst` (cleared, built at the size
 /// of the turn): the shear of every source pixel in row order.

@@ -9,15 +9,20 @@
 //   clearly away from the next whole number, leaving the rest to the exact
 //   scalar code;
 // - block averaging sums blocks whose alphas are all 0 or 255 as integers
-//   (their colour products are exact), and divides in single precision,
-//   which is exact for truncation while 255 times the block size stays
-//   below 2^24: a quotient that is not whole lies at least 1/n away from
-//   the next whole number, far more than the float's error;
+//   and divides in single precision, which is exact for truncation while
+//   255 times the block size n stays below 2^24: the operands are whole
+//   numbers held exactly, and a quotient below 256 that is not whole lies
+//   at least 1/n away from the next whole number, far more than the
+//   float's error (half a unit in the last place, below 2^-17); bands
+//   with other alphas sum colour times alpha as 32-bit integers, four
+//   blocks at a time, and divide in double precision, exact likewise;
 // - rotation shears four pixels at once with exact rounding.
 
 #include "transform/transform.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define VORN_TRANSFORM_X86 1
@@ -77,13 +82,6 @@ VORN_AVX2 inline __m128i snapBytes(__m256d v) {
     return _mm256_cvttpd_epi32(z);
 }
 
-/// truncToByte of each lane, exactly as the scalar helper.
-VORN_AVX2 inline __m128i truncBytes(__m256d v) {
-    v = _mm256_max_pd(v, _mm256_setzero_pd()); // NaN gives 0
-    v = _mm256_min_pd(v, _mm256_set1_pd(255.0));
-    return _mm256_cvttpd_epi32(v);
-}
-
 /// settleByte of each lane: the byte where the approximation decides it;
 /// lanes where it does not are added to `unsettled`. The approximations
 /// here lie in 0..256 (weighted means of bytes, alpha shares of at most
@@ -135,11 +133,10 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
     std::vector<double> wx1(static_cast<std::size_t>(dw));
     for (std::size_t x = 0; x < t.cols.size(); ++x) {
         const Span& cs = t.cols[x];
-        const bool second = cs.last > cs.first;
         i0[x] = cs.first;
-        i1[x] = second ? cs.last : cs.first;
+        i1[x] = cs.last; // the edge pixel again beyond the edge
         wx0[x] = cs.firstWeight;
-        wx1[x] = second ? cs.lastWeight : 0.0; // a missing tap is never taken
+        wx1[x] = cs.lastWeight;
     }
     // Groups of four columns whose taps lie within eight source pixels
     // that can be loaded at once take them from that window.
@@ -159,11 +156,10 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y, out += dw) {
         const Span& rs = t.rows[static_cast<std::size_t>(y)];
-        const bool secondRow = rs.last > rs.first;
         const _VORNRGBAQUAD* row0 = src.getPixels() + static_cast<std::size_t>(rs.first) * width;
-        const _VORNRGBAQUAD* row1 = secondRow ? row0 + width : row0;
+        const _VORNRGBAQUAD* row1 = src.getPixels() + static_cast<std::size_t>(rs.last) * width;
         const __m256d wy0 = _mm256_set1_pd(rs.firstWeight);
-        const __m256d wy1 = _mm256_set1_pd(secondRow ? rs.lastWeight : 0.0);
+        const __m256d wy1 = _mm256_set1_pd(rs.lastWeight);
         int x = 0;
         for (; x + 4 <= dw; x += 4) {
             const __m128i vi0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&i0[x]));
@@ -284,13 +280,13 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
             while (redo != 0) {
                 const int lane = __builtin_ctz(static_cast<unsigned>(redo));
                 redo &= redo - 1;
-                TransformAccess::resizePixel(src, out + x + lane, x + lane, y, sx, sy);
+                (src.*Access::resizePixelFn)(out + x + lane, x + lane, y, sx, sy);
             }
         }
         for (; x < dw; ++x) {
             const Span& cs = t.cols[static_cast<std::size_t>(x)];
-            if (!enlargePixel(row0, secondRow ? row1 : nullptr, rs, cs, out[x])) {
-                TransformAccess::resizePixel(src, out + x, x, y, sx, sy);
+            if (!enlargePixel(row0, row1, rs, cs, out[x])) {
+                (src.*Access::resizePixelFn)(out + x, x, y, sx, sy);
             }
         }
     }
@@ -528,32 +524,51 @@ VORN_AVX2 inline bool blockIsWhole(const _VORNRGBAQUAD* block, std::size_t width
     return true;
 }
 
-/// Four blocks side by side, from destination column x, with the double
-/// arithmetic of getReducePixel in its order (any alphas).
+/// Unsigned 32-bit lanes as doubles.
+VORN_AVX2 inline __m256d unsignedLanes(__m128i v) {
+    const __m128i flipped = _mm_xor_si128(v, _mm_set1_epi32(INT_MIN));
+    return _mm256_add_pd(_mm256_cvtepi32_pd(flipped), _mm256_set1_pd(2147483648.0));
+}
+
+/// s / d truncated, per lane, as 32-bit integers.
+VORN_AVX2 inline __m128i wholeQuotient(__m256d s, __m256d d) {
+    return _mm256_cvttpd_epi32(_mm256_div_pd(s, d));
+}
+
+/// Four blocks side by side, from destination column x, with any alphas:
+/// the integer sums of getReducePixel (colour times alpha, and alpha) in
+/// 32-bit lanes, which hold them for blocks below 66,052 pixels, divided
+/// in double precision. The quotients are exact after truncation: one
+/// below 256 that is not whole lies at least 1 / 2^24 from the next whole
+/// number, far beyond the division's error (below 2^-44).
 VORN_AVX2 inline __m128i reduceFourBlocks(const _VORNRGBAQUAD* band, std::size_t width, int x,
                                           int fx, int fy, __m256d count) {
     const __m128i first = _mm_mullo_epi32(
         _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3)), _mm_set1_epi32(fx));
-    __m256d r = _mm256_setzero_pd();
-    __m256d g = r;
-    __m256d b = r;
-    __m256d a = r;
+    const __m128i byte = _mm_set1_epi32(0xFF);
+    __m128i r = _mm_setzero_si128();
+    __m128i g = r;
+    __m128i b = r;
+    __m128i a = r;
     for (int i = 0; i < fx; ++i) {
         const __m128i column = _mm_add_epi32(first, _mm_set1_epi32(i));
         const _VORNRGBAQUAD* row = band;
         for (int k = 0; k < fy; ++k, row += width) {
             const __m128i px = gather(row, column);
-            const __m256d opacity = _mm256_mask_i32gather_pd(
-                _mm256_setzero_pd(), kOpacity.data(), _mm_srli_epi32(px, 24),
-                _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
-            r = _mm256_add_pd(r, _mm256_mul_pd(redOf(px), opacity));
-            g = _mm256_add_pd(g, _mm256_mul_pd(greenOf(px), opacity));
-            b = _mm256_add_pd(b, _mm256_mul_pd(blueOf(px), opacity));
-            a = _mm256_add_pd(a, alphaOf(px));
+            const __m128i alpha = _mm_srli_epi32(px, 24);
+            r = _mm_add_epi32(r,
+                              _mm_mullo_epi32(_mm_and_si128(_mm_srli_epi32(px, 16), byte), alpha));
+            g = _mm_add_epi32(g,
+                              _mm_mullo_epi32(_mm_and_si128(_mm_srli_epi32(px, 8), byte), alpha));
+            b = _mm_add_epi32(b, _mm_mullo_epi32(_mm_and_si128(px, byte), alpha));
+            a = _mm_add_epi32(a, alpha);
         }
     }
-    return packPixels(truncBytes(_mm256_div_pd(r, count)), truncBytes(_mm256_div_pd(g, count)),
-                      truncBytes(_mm256_div_pd(b, count)), truncBytes(_mm256_div_pd(a, count)));
+    // No alpha: the colour sums are 0 too, and 0 / 1 gives the colour 0.
+    const __m256d weight = _mm256_max_pd(_mm256_cvtepi32_pd(a), _mm256_set1_pd(1.0));
+    return packPixels(
+        wholeQuotient(unsignedLanes(r), weight), wholeQuotient(unsignedLanes(g), weight),
+        wholeQuotient(unsignedLanes(b), weight), wholeQuotient(_mm256_cvtepi32_pd(a), count));
 }
 
 } // namespace
@@ -567,8 +582,9 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
     const std::size_t width = static_cast<std::size_t>(src.getWidth());
     const int dw = dst.getWidth();
     std::vector<std::uint16_t> sums(width * 4);
-    const __m128 n = _mm_set1_ps(static_cast<float>(count));
     const __m256d countD = _mm256_set1_pd(static_cast<double>(count));
+    const __m128 everyPixel = _mm_set1_ps(static_cast<float>(count)); // opaque blocks
+    const int wholeAlpha = static_cast<int>(255 * count);
     _VORNRGBAQUAD* out = dst.getPixels();
     for (int y = 0; y < dst.getHeight(); ++y, out += dw) {
         const _VORNRGBAQUAD* band =
@@ -576,8 +592,7 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
         const bool whole = sumBand(band, width, fy, sums.data());
         int x = 0;
         if (!whole) {
-            // Partial alphas somewhere in the band: every block of it in
-            // double precision, four at a time.
+            // Other alphas somewhere in the band: its blocks four at a time.
             for (; x + 4 <= dw; x += 4) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
                                  reduceFourBlocks(band, width, x, fx, fy, countD));
@@ -595,6 +610,14 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
                 total = _mm_add_epi32(total, _mm_cvtepu16_epi32(_mm_loadl_epi64(
                                                  reinterpret_cast<const __m128i*>(s))));
             }
+            // Alphas 0 and 255 only: the alpha-weighted colour mean is the
+            // plain mean over the opaque pixels (clear ones summed as 0),
+            // of which there are alpha sum / 255; none leaves colour 0.
+            const int alphas = _mm_extract_epi32(total, 3);
+            const float colours = static_cast<float>(alphas > 255 ? alphas / 255 : 1);
+            const __m128 n = alphas == wholeAlpha ? everyPixel
+                                                  : _mm_setr_ps(colours, colours, colours,
+                                                                static_cast<float>(count));
             const __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(total), n));
             const __m128i words16 = _mm_packus_epi32(q, q);
             const __m128i packed = _mm_packus_epi16(words16, words16);
@@ -653,8 +676,12 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
     }
     const int dw = dst.getWidth();
     const int dh = dst.getHeight();
-    const __m128i centreX = _mm_set1_epi32(static_cast<int>(centre(dw)));
-    const __m128i centreY = _mm_set1_epi32(static_cast<int>(centre(dh)));
+    // A shift is at most the result's size, so the shifted centres fit an
+    // int.
+    const long long centreCol = centre(dw) + plan.shiftX;
+    const long long centreRow = centre(dh) + plan.shiftY;
+    const __m128i centreX = _mm_set1_epi32(static_cast<int>(centreCol));
+    const __m128i centreY = _mm_set1_epi32(static_cast<int>(centreRow));
     const __m128i limitX = _mm_set1_epi32(dw);
     const __m128i limitY = _mm_set1_epi32(dh);
     const __m128i stride = _mm_set1_epi32(dw);
@@ -662,8 +689,9 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
     const __m256d s = _mm256_set1_pd(plan.s);
     const __m256d steps = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
     const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-    const std::uint32_t* first = reinterpret_cast<const std::uint32_t*>(src.getPixels());
-    std::uint32_t* out = reinterpret_cast<std::uint32_t*>(dst.getPixels());
+    // Pixels move as bytes: a caller's block may start at any address.
+    const _VORNRGBAQUAD* first = src.getPixels();
+    _VORNRGBAQUAD* out = dst.getPixels();
     const long long xStart = w - centre(w) - 1;
     for (long long y = 0; y < h; ++y) {
         const double rowY = static_cast<double>(h - y - centre(h) - 1);
@@ -693,7 +721,7 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
                 const int lane = __builtin_ctz(static_cast<unsigned>(mask));
                 mask &= mask - 1;
                 const std::size_t from = plan.halfTurn ? count - 1 - (n + lane) : n + lane;
-                out[at[lane]] = first[from];
+                std::memcpy(out + at[lane], first + from, sizeof(_VORNRGBAQUAD));
             }
         }
         // The last pixels of the row one by one, as the portable variant.
@@ -702,11 +730,12 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
             const double x1 = roundHalfAway(X - rowY * plan.t);
             const double y2 = roundHalfAway(x1 * plan.s + rowY);
             const double x3 = roundHalfAway(x1 - y2 * plan.t);
-            const long long c = centre(dw) - static_cast<long long>(x3);
-            const long long r = centre(dh) - static_cast<long long>(y2);
+            const long long c = centreCol - static_cast<long long>(x3);
+            const long long r = centreRow - static_cast<long long>(y2);
             if (c >= 0 && c < dw && r >= 0 && r < dh) {
                 const std::size_t n = static_cast<std::size_t>(y * w + x);
-                out[r * dw + c] = first[plan.halfTurn ? count - 1 - n : n];
+                std::memcpy(out + r * dw + c, first + (plan.halfTurn ? count - 1 - n : n),
+                            sizeof(_VORNRGBAQUAD));
             }
         }
     }

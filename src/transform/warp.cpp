@@ -14,42 +14,99 @@ using vorn::detail::snapToByte;
 
 namespace {
 
-/// Parameters within the unit interval; NaN is outside.
+/// How far outside the unit interval a parameter may fall and still count
+/// as inside it. A pixel on an edge that two cells share gives 0 or 1 in
+/// exact arithmetic but often a few units in the last place beyond it in
+/// double precision; without the slack both cells could turn it away.
+constexpr double kUnitSlack = 1e-9;
+
+/// Parameters within the unit interval, give or take the slack; NaN is
+/// outside.
 inline bool inUnit(double t) {
-    return t >= 0.0 && t <= 1.0;
+    return t >= -kUnitSlack && t <= 1.0 + kUnitSlack;
 }
 
-/// How the second parameter follows from the first in one case of the
-/// inverse map.
-struct Partner {
-    enum Kind { FromY, FromX } kind;
+/// A parameter accepted by inUnit, brought into 0..1.
+inline double clampUnit(double t) {
+    return t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+}
+
+/// How far a parameter pair lies outside the unit square (0 inside,
+/// infinite for NaN), to choose between the two roots of the quadratic.
+double outside(double u, double v) {
+    auto off = [](double t) {
+        if (!(t == t)) {
+            return HUGE_VAL;
+        }
+        return t < 0.0 ? -t : (t > 1.0 ? t - 1.0 : 0.0);
+    };
+    return std::max(off(u), off(v));
+}
+
+/// Which of the two map equations gives the second parameter: the x one,
+/// x = a u + c v + e u v, or the y one, y = b u + d v + f u v.
+enum class Equation { X, Y };
+
+/// The bilinear map of one cell and the point to invert.
+struct BilinearMap {
     double a, b, c, d, e, f, x, y;
 
-    // FromY: u = (y - d v) / (b + f v); FromX: u = (x - c v) / (a + e v).
-    double operator()(double v) const {
-        if (kind == FromY) {
-            return (y - d * v) / (b + f * v);
+    /// u from v by the equation whose denominator (a + e v, or b + f v) is
+    /// the larger in size. Near an iso-line of v that runs along an axis
+    /// one denominator vanishes and its equation says nothing about u; the
+    /// other is then well away from 0 (the map is not singular there). A
+    /// tie keeps `preferred`.
+    double uFrom(double v, Equation preferred) const {
+        const double dx = a + e * v;
+        const double dy = b + f * v;
+        return pick(std::fabs(dx), std::fabs(dy), preferred) == Equation::X ? (x - c * v) / dx
+                                                                            : (y - d * v) / dy;
+    }
+
+    /// v from u likewise: (x - a u) / (c + e u) or (y - b u) / (d + f u).
+    double vFrom(double u, Equation preferred) const {
+        const double dx = c + e * u;
+        const double dy = d + f * u;
+        return pick(std::fabs(dx), std::fabs(dy), preferred) == Equation::X ? (x - a * u) / dx
+                                                                            : (y - b * u) / dy;
+    }
+
+private:
+    static Equation pick(double sizeX, double sizeY, Equation preferred) {
+        if (sizeX > sizeY) {
+            return Equation::X;
         }
-        return (x - c * v) / (a + e * v);
+        if (sizeY > sizeX) {
+            return Equation::Y;
+        }
+        return preferred;
     }
 };
 
-/// Solves alpha v^2 + beta v + gamma = 0 for v and takes u from the
-/// partner rule: the root (-beta - s) / (2 alpha) first, the other one when
-/// the first pair leaves the unit square. No real root gives NaN.
-void solveQuadratic(double alpha, double beta, double gamma, const Partner& partner, double& u,
-                    double& v) {
+/// Solves alpha v^2 + beta v + gamma = 0 for v and takes u from the map.
+/// The root (-beta - s) / (2 alpha) comes first; the other one is taken
+/// only when the first pair leaves the unit square and the second lies in
+/// it (both with the slack); otherwise the pair nearer the square stays,
+/// so that a pair just outside is not traded for one far away. No real
+/// root gives NaN.
+void solveQuadratic(double alpha, double beta, double gamma, const BilinearMap& map,
+                    Equation preferred, double& u, double& v) {
     if (alpha == 0.0) {
         v = -gamma / beta;
-        u = partner(v);
+        u = map.uFrom(v, preferred);
         return;
     }
     const double s = std::sqrt(beta * beta - 4.0 * alpha * gamma);
     v = (-beta - s) / (2.0 * alpha);
-    u = partner(v);
-    if (!inUnit(v) || !inUnit(u)) {
-        v = (s - beta) / (2.0 * alpha);
-        u = partner(v);
+    u = map.uFrom(v, preferred);
+    if (inUnit(v) && inUnit(u)) {
+        return;
+    }
+    const double v2 = (s - beta) / (2.0 * alpha);
+    const double u2 = map.uFrom(v2, preferred);
+    if ((inUnit(v2) && inUnit(u2)) || outside(u2, v2) < outside(u, v)) {
+        u = u2;
+        v = v2;
     }
 }
 
@@ -146,6 +203,8 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
             if (!inUnit(u) || !inUnit(v)) {
                 continue;
             }
+            u = clampUnit(u);
+            v = clampUnit(v);
             const double sx = u * spanX + x0;
             const double sy = v * spanY + y0;
             if (!(sx >= 0.0 && sx < w && sy >= 0.0 && sy < h)) {
@@ -218,8 +277,7 @@ void invertMap(double x, double y, double& u, double& v, const double* coeffs) {
     if (b == 0.0 && d == 0.0 && f == 0.0) {
         return;
     }
-    const Partner fromY{Partner::FromY, a, b, c, d, e, f, x, y};
-    const Partner fromX{Partner::FromX, a, b, c, d, e, f, x, y};
+    const BilinearMap map{a, b, c, d, e, f, x, y};
     if (e == 0.0 && f == 0.0) {
         const double det = a * d - b * c;
         if (det == 0.0) {
@@ -234,24 +292,24 @@ void invertMap(double x, double y, double& u, double& v, const double* coeffs) {
     if (e == 0.0) {
         if (a == 0.0) {
             v = x / c;
-            u = fromY(v);
+            u = map.uFrom(v, Equation::Y);
         } else if (c == 0.0) {
             u = x / a;
-            v = (y - b * u) / (d + f * u);
+            v = map.vFrom(u, Equation::Y);
         } else {
-            solveQuadratic(c * f, b * c - a * d - f * x, a * y - b * x, fromY, u, v);
+            solveQuadratic(c * f, b * c - a * d - f * x, a * y - b * x, map, Equation::Y, u, v);
         }
         return;
     }
     if (f == 0.0) {
         if (b == 0.0) {
             v = y / d;
-            u = fromX(v);
+            u = map.uFrom(v, Equation::X);
         } else if (d == 0.0) {
             u = y / b;
-            v = (x - a * u) / (c + e * u);
+            v = map.vFrom(u, Equation::X);
         } else {
-            solveQuadratic(d * e, a * d - b * c - e * y, b * x - a * y, fromX, u, v);
+            solveQuadratic(d * e, a * d - b * c - e * y, b * x - a * y, map, Equation::X, u, v);
         }
         return;
     }
@@ -263,14 +321,14 @@ void invertMap(double x, double y, double& u, double& v, const double* coeffs) {
             return;
         }
         v = n / m;
-        u = fromX(v);
-        v = (y - b * u) / (d + f * u);
+        u = map.uFrom(v, Equation::X);
+        v = map.vFrom(u, Equation::Y);
         return;
     }
     // u = P v + Q from n = k u + m v; v from the x equation.
     const double p = -m / k;
     const double q = n / k;
-    solveQuadratic(p * e, p * a + c + q * e, q * a - x, fromY, u, v);
+    solveQuadratic(p * e, p * a + c + q * e, q * a - x, map, Equation::Y, u, v);
 }
 
 } // namespace

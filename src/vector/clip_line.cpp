@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Line clipping: one pass of a parametric edge-by-edge clip, in single
-// precision, framed by the usual accept and reject tests.
+// precision (double precision for differences beyond 2^24), framed by the
+// usual accept and reject tests.
 
 #include "vector/vector.h"
 
@@ -32,13 +33,44 @@ int saturate(std::int64_t v) {
 
 enum class Side { Left, Right, Top, Bottom };
 
+// Differences up to this size are whole numbers in single precision.
+constexpr std::int64_t kExactInFloat = std::int64_t{1} << 24;
+
+bool exactInFloat(std::int64_t v) {
+    return v <= kExactInFloat && v >= -kExactInFloat;
+}
+
+// The offset of the crossing along the other axis from p1, truncated toward
+// zero, or false when the edge's parameter t = toEdge / along lies outside
+// [0, 1] (also for the infinite or undefined quotient of a zero divisor).
+// Differences that single precision holds exactly are divided and
+// multiplied in single precision. Larger ones would lose whole pixels
+// there (ends 10^9 away land up to a hundred pixels off the line), so they
+// are computed in double precision, which holds every difference of two
+// 32-bit coordinates exactly: the test of t is then exact, and the offset
+// is within a millionth of a pixel before its truncation.
+bool crossing(std::int64_t toEdge, std::int64_t along, std::int64_t across, std::int64_t& offset) {
+    if (exactInFloat(toEdge) && exactInFloat(along) && exactInFloat(across)) {
+        const float t = static_cast<float>(toEdge) / static_cast<float>(along);
+        if (!(t >= 0.0f && t <= 1.0f)) {
+            return false;
+        }
+        offset = static_cast<std::int64_t>(static_cast<float>(across) * t);
+        return true;
+    }
+    const double t = static_cast<double>(toEdge) / static_cast<double>(along);
+    if (!(t >= 0.0 && t <= 1.0)) {
+        return false;
+    }
+    offset = static_cast<std::int64_t>(static_cast<double>(across) * t);
+    return true;
+}
+
 // One clipping step against the edge at coordinate e. The differences are
-// formed in 64 bits (two 32-bit coordinates can lie more than 2^31 apart)
-// and then rounded to single precision, which is where the crossing's
-// precision comes from. The crossing is truncated toward zero before p1's
-// coordinate is added, so it rounds toward p1 whichever way the segment
-// runs; a point whose crossing lands past the 32-bit range (only possible
-// through the rounding of a difference near 2^32) is held at the range's end.
+// formed in 64 bits (two 32-bit coordinates can lie more than 2^31 apart).
+// The crossing is truncated toward zero before p1's coordinate is added, so
+// it rounds toward p1 whichever way the segment runs; a crossing past the
+// 32-bit range is held at the range's end.
 void clipStep(_VORNPOINT& p1, _VORNPOINT& p2, int e, Side side) {
     const bool onX = side == Side::Left || side == Side::Right;
     const std::int64_t a1 = onX ? p1.x : p1.y;
@@ -46,13 +78,11 @@ void clipStep(_VORNPOINT& p1, _VORNPOINT& p2, int e, Side side) {
     const std::int64_t b1 = onX ? p1.y : p1.x;
     const std::int64_t b2 = onX ? p2.y : p2.x;
 
-    const float t = static_cast<float>(e - a1) / static_cast<float>(a2 - a1);
-    // Also false for the infinite or undefined quotient of a zero divisor.
-    if (!(t >= 0.0f && t <= 1.0f)) {
+    std::int64_t offset = 0;
+    if (!crossing(e - a1, a2 - a1, b2 - b1, offset)) {
         return;
     }
-    const float offset = static_cast<float>(b2 - b1) * t;
-    const int b = saturate(static_cast<std::int64_t>(offset) + b1);
+    const int b = saturate(offset + b1);
 
     auto beyond = [&](const _VORNPOINT& p) {
         switch (side) {

@@ -179,8 +179,7 @@ int fillPolygonBlendReference(VornBuffer& buffer, const _VORNPOINT* points, cons
         all.maxX = std::max(all.maxX, box.maxX);
         all.maxY = std::max(all.maxY, box.maxY);
     });
-    std::invoke(VectorAccess::transferMapBlendFn, buffer, colour, all.minX, all.minY, all.maxX,
-                all.maxY);
+    std::invoke(Access::transferMapBlendFn, buffer, colour, all.minX, all.minY, all.maxX, all.maxY);
     return 0;
 }
 
@@ -195,7 +194,7 @@ int fillPolygonBitmapReference(VornBuffer& buffer, const _VORNPOINT* points, con
     const ScanSurface s = prepareScanSurface(buffer);
     clearWorkAreas(s);
     mapContoursReference(buffer, s, points, sizes, contours, [](const ScanFill::Bounds&) {});
-    std::invoke(VectorAccess::transferMapBitmapFn, buffer, s.width * s.height, texture, opacity);
+    std::invoke(Access::transferMapBitmapFn, buffer, s.width * s.height, texture, opacity);
     return 0;
 }
 

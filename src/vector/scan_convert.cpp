@@ -53,10 +53,10 @@ bool usableTexture(const VornBuffer* texture) {
 }
 
 ScanSurface prepareScanSurface(VornBuffer& buffer) {
-    unsigned short*& map = buffer.*VectorAccess::edgeMapField;
-    unsigned short*& carry = buffer.*VectorAccess::rowCarryField;
-    const int width = buffer.*VectorAccess::widthField;
-    const int height = buffer.*VectorAccess::heightField;
+    unsigned short*& map = Access::edgeMapOf(buffer);
+    unsigned short*& carry = Access::rowCarryOf(buffer);
+    const int width = Access::widthOf(buffer);
+    const int height = Access::heightOf(buffer);
     const bool hadMap = map != nullptr;
     const bool hadCarry = carry != nullptr;
     // Allocated zeroed, so a buffer's first fill needs no clearing pass.
@@ -70,7 +70,7 @@ ScanSurface prepareScanSurface(VornBuffer& buffer) {
     if (hadMap != hadCarry) {
         markWorkAreasDirty(carry, height);
     }
-    return ScanSurface{buffer.*VectorAccess::pixelsField, width, height, map, carry};
+    return ScanSurface{Access::pixelsOf(buffer), width, height, map, carry};
 }
 
 void clearWorkAreas(const ScanSurface& s) {
@@ -366,9 +366,8 @@ void mapContoursReference(VornBuffer& buffer, const ScanSurface& s, const _VORNP
         // Every contour starts from carries of 0.
         std::memset(s.rowCarry, 0, static_cast<std::size_t>(s.height) * sizeof *s.rowCarry);
         ScanFill::Bounds box;
-        std::invoke(VectorAccess::fillLoopFn, buffer, contour, n, box.minX, box.minY, box.maxX,
-                    box.maxY);
-        std::invoke(VectorAccess::fillMapFn, buffer, box.minX, box.minY, box.maxX, box.maxY);
+        std::invoke(Access::fillLoopFn, buffer, contour, n, box.minX, box.minY, box.maxX, box.maxY);
+        std::invoke(Access::fillMapFn, buffer, box.minX, box.minY, box.maxX, box.maxY);
         mapped(box);
         contour += n;
     }
@@ -387,12 +386,12 @@ int fillPolygonReference(VornBuffer& buffer, const _VORNPOINT* points, const int
     const int count = s.width * s.height;
     mapContoursReference(buffer, s, points, sizes, contours, [&](const ScanFill::Bounds&) {
         if (mode == 9) {
-            std::invoke(VectorAccess::transferMapFn, buffer, count, mode, colour);
+            std::invoke(Access::transferMapFn, buffer, count, mode, colour);
             clearWorkAreas(s);
         }
     });
     if (mode != 9) {
-        std::invoke(VectorAccess::transferMapFn, buffer, count, mode, colour);
+        std::invoke(Access::transferMapFn, buffer, count, mode, colour);
     }
     return 0;
 }

@@ -192,68 +192,57 @@ private:
     int height_;
 };
 
-} // namespace
+/// The pixels a rasteriser draws into.
+struct Target {
+    _VORNRGBAQUAD* pixels;
+    int width;
+    int height;
 
-int VornBuffer::strokeLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour,
-                           int antiAlias) {
-    if (!pixels) {
-        return 0;
+    /// The address of pixel p, or null outside the buffer.
+    _VORNRGBAQUAD* at(const _VORNPOINT& p) const {
+        return insideBuffer(p, width, height)
+                   ? pixels + static_cast<std::ptrdiff_t>(p.y) * width + p.x
+                   : nullptr;
     }
-    if (!ClipLine(p1, p2, 0, 0, width, height)) {
-        return 0;
+};
+
+// The steps of a clipped segment: the walk from p1 toward p2, and, when
+// clipping moved p2 (`throughEnd`), one step more onto p2 itself, so that a
+// line leaving the buffer reaches the edge it leaves through. A one-point
+// segment is its one step either way.
+template <typename Visit>
+void walkClipped(const Target& t, _VORNPOINT p1, _VORNPOINT p2, bool throughEnd, Visit&& visit) {
+    walkLine(t.pixels, t.width, t.height, p1, p2, visit);
+    if (throughEnd && (p1.x != p2.x || p1.y != p2.y)) {
+        visit(t.at(p2));
     }
-    if (antiAlias != 0) {
-        return strokeWuLine(p1, p2, colour);
-    }
+}
+
+// The Bresenham line of a clipped segment.
+void aliasedLine(const Target& t, _VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour,
+                 bool throughEnd) {
     // A local copy: the colour may alias a pixel of this buffer.
     const _VORNRGBAQUAD c = colour;
-    walkLine(pixels, width, height, p1, p2, [&](_VORNRGBAQUAD* p) {
+    walkClipped(t, p1, p2, throughEnd, [&](_VORNRGBAQUAD* p) {
         if (p) {
             blendPixel(*p, c, 255);
         }
     });
-    return 0;
 }
 
-int VornBuffer::strokeDashedLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour) {
-    if (!pixels) {
-        return 0;
-    }
-    if (!ClipLine(p1, p2, 0, 0, width, height)) {
-        return 0;
-    }
-    const _VORNRGBAQUAD c = colour;
-    // Two steps on, two off, counted along the major axis from the clipped
-    // first point, whether or not a step lands inside the buffer.
-    unsigned step = 0;
-    walkLine(pixels, width, height, p1, p2, [&](_VORNRGBAQUAD* p) {
-        if (step == 4) {
-            step = 0;
-        }
-        if (step < 2 && p) {
-            blendPixel(*p, c, 255);
-        }
-        ++step;
-    });
-    return 0;
-}
-
-int VornBuffer::strokeWuLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour) {
-    if (!pixels) {
-        return 0;
-    }
-    if (!ClipLine(p1, p2, 0, 0, width, height)) {
-        return 0;
-    }
+// The anti-aliased line of a clipped segment.
+void wuLine(const Target& t, _VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour,
+            bool throughEnd) {
     const std::int64_t dx = std::int64_t{p2.x} - p1.x;
     const std::int64_t dy = std::int64_t{p2.y} - p1.y;
     // Axis-parallel lines and the diagonals along which x and y grow
     // together are drawn by the integer line; the other diagonal is not.
     if (dx == 0 || dy == 0 || dx == dy) {
-        return strokeLine(p1, p2, colour, 0);
+        aliasedLine(t, p1, p2, colour, throughEnd);
+        return;
     }
     const _VORNRGBAQUAD full = colour;
-    const Plotter plot(pixels, width, height);
+    const Plotter plot(t.pixels, t.width, t.height);
     plot(p1.x, p1.y, full);
     plot(p2.x, p2.y, full);
 
@@ -267,8 +256,8 @@ int VornBuffer::strokeWuLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& 
     // truncation still gives 0: the fraction is then negative, and is
     // treated as 0 (the whole colour on the near pixel) so that no share
     // turns negative.
-    const int majorEnd = xMajor ? width : height;
-    const int minorEnd = xMajor ? height : width;
+    const int majorEnd = xMajor ? t.width : t.height;
+    const int minorEnd = xMajor ? t.height : t.width;
     if (xMajor ? p1.x > p2.x : p1.y > p2.y) {
         std::swap(p1, p2);
     }
@@ -303,7 +292,8 @@ int VornBuffer::strokeWuLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& 
             fAhead < minorLimit) {
             const std::int64_t nAhead = static_cast<int>(fAhead);
             const std::int64_t mAhead = m + kLookAhead;
-            prefetchForWrite(pixels + (xMajor ? nAhead * width + mAhead : mAhead * width + nAhead));
+            prefetchForWrite(t.pixels +
+                             (xMajor ? nAhead * t.width + mAhead : mAhead * t.width + nAhead));
         }
         const float r = f - static_cast<float>(n);
         const std::int64_t nearX = xMajor ? m : n;
@@ -321,6 +311,65 @@ int VornBuffer::strokeWuLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& 
         part.alpha = static_cast<unsigned char>(a - c);
         plot(nearX, nearY, part);
     }
+}
+
+bool samePoint(const _VORNPOINT& a, const _VORNPOINT& b) {
+    return a.x == b.x && a.y == b.y;
+}
+
+} // namespace
+
+int VornBuffer::strokeLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour,
+                           int antiAlias) {
+    if (!pixels) {
+        return 0;
+    }
+    const _VORNPOINT end = p2;
+    if (!ClipLine(p1, p2, 0, 0, width, height)) {
+        return 0;
+    }
+    const Target t{pixels, width, height};
+    if (antiAlias != 0) {
+        wuLine(t, p1, p2, colour, !samePoint(p2, end));
+    } else {
+        aliasedLine(t, p1, p2, colour, !samePoint(p2, end));
+    }
+    return 0;
+}
+
+int VornBuffer::strokeDashedLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour) {
+    if (!pixels) {
+        return 0;
+    }
+    const _VORNPOINT end = p2;
+    if (!ClipLine(p1, p2, 0, 0, width, height)) {
+        return 0;
+    }
+    const _VORNRGBAQUAD c = colour;
+    // Two steps on, two off, counted along the major axis from the clipped
+    // first point, whether or not a step lands inside the buffer.
+    unsigned step = 0;
+    walkClipped(Target{pixels, width, height}, p1, p2, !samePoint(p2, end), [&](_VORNRGBAQUAD* p) {
+        if (step == 4) {
+            step = 0;
+        }
+        if (step < 2 && p) {
+            blendPixel(*p, c, 255);
+        }
+        ++step;
+    });
+    return 0;
+}
+
+int VornBuffer::strokeWuLine(_VORNPOINT p1, _VORNPOINT p2, const _VORNRGBAQUAD& colour) {
+    if (!pixels) {
+        return 0;
+    }
+    const _VORNPOINT end = p2;
+    if (!ClipLine(p1, p2, 0, 0, width, height)) {
+        return 0;
+    }
+    wuLine(Target{pixels, width, height}, p1, p2, colour, !samePoint(p2, end));
     return 0;
 }
 

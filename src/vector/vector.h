@@ -15,6 +15,7 @@
 #ifndef VORN_SRC_VECTOR_VECTOR_H
 #define VORN_SRC_VECTOR_VECTOR_H
 
+#include "core/access.h"
 #include "core/core.h"
 
 #include <cstddef>
@@ -86,29 +87,6 @@ struct ScanSurface {
     int height;
     unsigned short* edgeMap;
     unsigned short* rowCarry;
-};
-
-/// Reaches the fields and protected workers of any VornBuffer from the
-/// subsystem's free functions: member pointers taken through a derived
-/// class apply to every VornBuffer.
-struct VectorAccess : VornBuffer {
-    static constexpr _VORNRGBAQUAD* VornBuffer::*pixelsField = &VectorAccess::pixels;
-    static constexpr int VornBuffer::*widthField = &VectorAccess::width;
-    static constexpr int VornBuffer::*heightField = &VectorAccess::height;
-    static constexpr unsigned short* VornBuffer::*edgeMapField = &VectorAccess::edgeMap;
-    static constexpr unsigned short* VornBuffer::*rowCarryField = &VectorAccess::rowCarry;
-
-    using FillLoop = int (VornBuffer::*)(const _VORNPOINT*, int, int&, int&, int&, int&);
-    using FillMap = int (VornBuffer::*)(int, int, int, int);
-    using TransferMap = int (VornBuffer::*)(int, int, _VORNRGBAQUAD);
-    using TransferMapBlend = int (VornBuffer::*)(const _VORNRGBAQUAD&, int, int, int, int);
-    using TransferMapBitmap = int (VornBuffer::*)(int, const VornBuffer*, unsigned char);
-
-    static constexpr FillLoop fillLoopFn = &VectorAccess::fillLoop;
-    static constexpr FillMap fillMapFn = &VectorAccess::fillMap;
-    static constexpr TransferMap transferMapFn = &VectorAccess::transferMap;
-    static constexpr TransferMapBlend transferMapBlendFn = &VectorAccess::transferMapBlend;
-    static constexpr TransferMapBitmap transferMapBitmapFn = &VectorAccess::transferMapBitmap;
 };
 
 /// True when the buffer has pixels to fill.

@@ -35,7 +35,7 @@ int place(VornBuffer& dst, const VornBuffer* src, int x, int y, int op) {
 }
 
 int callRop(VornBuffer& b, const VornBuffer* src, int x, int y, int op) {
-    return (b.*VornProtected::ropFn)(src, x, y, static_cast<VornBuffer::ROP>(op));
+    return (b.*Access::ropFn)(src, x, y, static_cast<VornBuffer::ROP>(op));
 }
 
 // Random sizes and offsets (now and then at the ends of the int range), each

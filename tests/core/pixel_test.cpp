@@ -74,11 +74,11 @@ TEST(PixelBlend, FollowsItsRulesOverTheWholeRange) {
 TEST(PixelWrites, SetOverwritesSetBlendBlendsOutsideNothing) {
     BufferPtr b = makeFilled(3, 2, rgba(30, 20, 10, 255));
     for (auto [x, y] : {std::pair{-1, 0}, {3, 0}, {0, 2}, {0, -1}, {INT_MIN, INT_MAX}}) {
-        (b.get()->*VornProtected::setPixelFn)(x, y, rgba(1, 2, 3, 4));
-        (b.get()->*VornProtected::setPixelBlendFn)(x, y, rgba(1, 2, 3, 255));
+        (b.get()->*Access::setPixelFn)(x, y, rgba(1, 2, 3, 4));
+        (b.get()->*Access::setPixelBlendFn)(x, y, rgba(1, 2, 3, 255));
     }
-    (b.get()->*VornProtected::setPixelFn)(2, 1, rgba(1, 2, 3, 0));
-    (b.get()->*VornProtected::setPixelBlendFn)(0, 1, rgba(255, 255, 255, 128));
+    (b.get()->*Access::setPixelFn)(2, 1, rgba(1, 2, 3, 0));
+    (b.get()->*Access::setPixelBlendFn)(0, 1, rgba(255, 255, 255, 128));
     EXPECT_EQ(changedPixels(*b, rgba(30, 20, 10, 255)), (PixelSet{{2, 1}, {0, 1}}));
     EXPECT_EQ(at(*b, 2, 1), rgba(1, 2, 3, 0));
     EXPECT_EQ(at(*b, 0, 1), rgba(143, 138, 133, 255));

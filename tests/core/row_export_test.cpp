@@ -66,6 +66,11 @@ TEST(RowRGBA, Orders) {
         EXPECT_EQ(b->getRowRGBA(-1, out, order, 9), 0);
     }
     EXPECT_EQ(bytes(out, 8), std::vector<int>(8, 5));
+    // A null output gets nothing written (the order is still checked).
+    EXPECT_EQ(b->getRowRGB(0, nullptr, false), 0);
+    EXPECT_EQ(b->getRowRGBA(0, nullptr, VornBuffer::ORDER_RGBA), 0);
+    EXPECT_EQ(b->getRowRGBA(0, nullptr, VornBuffer::ORDER_BGRA, 9), 0);
+    EXPECT_EQ(b->getRowRGBA(0, nullptr, static_cast<VornBuffer::RGBA_ORDER>(4)), -1);
 }
 
 TEST(Duplicate, CopiesPixelsAndTransparencyOnly) {
@@ -77,7 +82,7 @@ TEST(Duplicate, CopiesPixelsAndTransparencyOnly) {
     b->setTransparentColour(4, 5, 6);
     BufferPtr copy(b->duplicate());
     EXPECT_NE(copy->getPixels(), b->getPixels());
-    EXPECT_EQ(VornProtected::ownsPixelsOf(*copy), 1);
+    EXPECT_EQ(Access::ownsPixelsOf(*copy), 1);
     EXPECT_EQ(words(*copy), words(*b));
     EXPECT_EQ(copy->getPixelsPerMetreX(), 3780);
     EXPECT_EQ(copy->getBackground(nullptr, nullptr, nullptr), 0);

@@ -15,12 +15,9 @@ BufferPtr readPath(const std::string& path) {
     return readBytes(readFileBytes(path), 1);
 }
 
-struct DensityAccess : VornBuffer {
-    static std::vector<int> of(const VornBuffer& b) {
-        return {b.*(&DensityAccess::densityUnit), b.*(&DensityAccess::densityX),
-                b.*(&DensityAccess::densityY)};
-    }
-};
+std::vector<int> densityOf(VornBuffer& b) {
+    return {Access::densityUnitOf(b), Access::densityXOf(b), Access::densityYOf(b)};
+}
 
 /// The entries of reference/manifest.json, one flat object of strings
 /// without escapes: test file to what is known of it.
@@ -162,7 +159,7 @@ TEST(LibraryBridgeRead, DensityComesFromTheResolutionInDotsPerInch) {
     for (const auto& c : cases) {
         const BufferPtr b = readBytes(encodeJpeg(16, 8, 3, smoothRgb(16, 8), c.options), 1);
         ASSERT_TRUE(b);
-        EXPECT_EQ(DensityAccess::of(*b), c.density) << &c - cases;
+        EXPECT_EQ(densityOf(*b), c.density) << &c - cases;
     }
 }
 
@@ -178,7 +175,7 @@ TEST(LibraryBridgeRead, UnreadableFilesGiveNull) {
 TEST(LibraryBridgeRead, TheBufferOwnsTheLibrarysPixelBlock) {
     const BufferPtr b = readBytes(encodeJpeg(16, 8, 3, smoothRgb(16, 8)), 1);
     ASSERT_TRUE(b);
-    EXPECT_EQ(VornProtected::ownsPixelsOf(*b), 1);
+    EXPECT_EQ(Access::ownsPixelsOf(*b), 1);
     EXPECT_FALSE(b->hasTransparency());
     EXPECT_EQ(b->getBackground(nullptr, nullptr, nullptr), 0);
 }
@@ -259,7 +256,7 @@ TEST(LibraryThroughDispatch, ReadGivesTheLibrarysJpegAndGif) {
         const BufferPtr viaRead(VornBuffer::Read(path.c_str(), c.code));
         ASSERT_TRUE(direct && viaRead);
         EXPECT_EQ(words(*viaRead), words(*direct));
-        EXPECT_EQ(DensityAccess::of(*viaRead), DensityAccess::of(*direct));
+        EXPECT_EQ(densityOf(*viaRead), densityOf(*direct));
     }
     EXPECT_FALSE(VornBuffer::Read(dir.file("missing.jpg").c_str()));
 }

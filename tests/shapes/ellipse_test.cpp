@@ -2,6 +2,7 @@
 // Circles, ellipses and half circles: the worked shapes, input that paints
 // nothing, huge boxes, and the rasteriser against its plain twin.
 
+#include "geometry_checks.h"
 #include "shape_test.h"
 
 #include <algorithm>
@@ -62,6 +63,20 @@ TEST(Ellipse, WorkedShapes) {
                "......... ......... ..#...#.. ..#...#..", //
                "......... ......... ...###... ...###...", //
                "......... ......... ......... ........."})},
+        // A fractional radius draws the circle of its whole part about the
+        // same centre.
+        {7,
+         7,
+         {[](VornBuffer& b) { return b.drawCircle(pt(3, 3), 2.9, 10, 20, 30, 0); },
+          [](VornBuffer& b) { return b.fillCircle(pt(3, 3), 2.5, 10, 20, 30, 0); },
+          [](VornBuffer& b) { return b.drawHalfCircle(pt(3, 3), 2.7, 10, 20, 30, 0, 0); }},
+         rows({"....... ....... .......", //
+               "..###.. ..###.. .......", //
+               ".#...#. .#####. .......", //
+               ".#...#. .#####. .#...#.", //
+               ".#...#. .#####. .#...#.", //
+               "..###.. ..###.. ..###..", //
+               "....... ....... ......."})},
         // Centred on the corner: only the quarter inside is painted.
         {4,
          4,
@@ -119,6 +134,39 @@ TEST(Ellipse, HugeBoxes) {
     BufferPtr flat = makeBuffer(64, 48);
     flat->fillEllipse(pt(INT_MIN, 0), pt(INT_MAX, 10), 1, 2, 3, 4);
     EXPECT_EQ(changedPixels(*flat).size(), 64u * 11);
+}
+
+// Every ellipse with semi-axes up to 60, in a buffer of its box: each filled
+// row from top to bottom is one span, mirrored about the centre column and
+// row; the outline is one 8-connected curve around the centre (tall shapes
+// used to miss rows where the trace's regions meet, flat ones columns, so
+// that (0, 0) - (38, 60) filled had rows 5 and 55 empty and (0, 0) - (8, 2)
+// outlined fell apart in four pieces); the two halves make the outline.
+TEST(Ellipse, FillsWithoutEmptyRowsAndOutlinesInOnePiece) {
+    // One block for every buffer: they borrow it, cleared each time.
+    std::vector<_VORNRGBAQUAD> block(121 * 121);
+    auto blank = [&](int w, int h) {
+        std::fill(block.begin(), block.end(), rgba(0, 0, 0, 0));
+        return BufferPtr(VornBuffer::Build(w, h, block.data()));
+    };
+    for (int a = 1; a <= 60; ++a) {
+        for (int b = 1; b <= 60; ++b) {
+            SCOPED_TRACE(testing::Message() << "semi-axes " << a << ", " << b);
+            const _VORNPOINT p2 = pt(2 * a, 2 * b);
+            BufferPtr fill = blank(2 * a + 1, 2 * b + 1);
+            fill->fillEllipse(pt(0, 0), p2, 1, 2, 3, 4);
+            ASSERT_EQ(geometry::checkFilledEllipse(*fill, a, b), "");
+            BufferPtr outline = blank(2 * a + 1, 2 * b + 1);
+            outline->drawEllipse(pt(0, 0), p2, 1, 2, 3, 4);
+            ASSERT_EQ(geometry::checkEllipseOutline(*outline, a, b), "");
+            const std::vector<std::uint32_t> curve = words(*outline);
+            BufferPtr halves = blank(2 * a + 1, 2 * b + 1);
+            for (const EllipseMode half : {EllipseMode::UpperHalf, EllipseMode::LowerHalf}) {
+                rasteriseEllipse(canvasOf(*halves), pt(0, 0), p2, half, rgba(1, 2, 3, 4));
+            }
+            ASSERT_EQ(words(*halves), curve);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,8 @@
 #ifndef VORN_TESTS_SUPPORT_VORN_TEST_H
 #define VORN_TESTS_SUPPORT_VORN_TEST_H
 
+#include "core/access.h"
+
 #include <vorn/vorn.h>
 
 #include <cstdint>
@@ -158,29 +160,13 @@ inline std::string rows(std::initializer_list<const char*> lines) {
 // Protected members
 // ---------------------------------------------------------------------------
 
-/// Member pointers taken through a derived class may be applied to any
-/// VornBuffer, which lets tests call protected members and read fields
-/// without the class befriending them. Test files add what they need in
-/// the same way.
-struct VornProtected : VornBuffer {
-    using PixelBlend = void (VornBuffer::*)(_VORNRGBAQUAD&, const _VORNRGBAQUAD&, unsigned char);
-    using PixelWrite = void (VornBuffer::*)(int, int, const _VORNRGBAQUAD&);
-    using Rop = int (VornBuffer::*)(const VornBuffer*, int, int, ROP);
-
-    static constexpr PixelBlend pixelBlend = &VornProtected::blend;
-    static constexpr PixelWrite setPixelFn = &VornProtected::setPixel;
-    static constexpr PixelWrite setPixelBlendFn = &VornProtected::setPixelBlend;
-    static constexpr Rop ropFn = &VornProtected::rop;
-
-    static int& ownsPixelsOf(VornBuffer& b) { return b.*(&VornProtected::ownsPixels); }
-    static unsigned short*& edgeMapOf(VornBuffer& b) { return b.*(&VornProtected::edgeMap); }
-    static unsigned short*& rowCarryOf(VornBuffer& b) { return b.*(&VornProtected::rowCarry); }
-};
+/// The fields and protected members of any buffer (src/core/access.h).
+using vorn::detail::Access;
 
 /// The pixel blend, called through any buffer (it does not look at it).
 inline _VORNRGBAQUAD blended(_VORNRGBAQUAD dst, _VORNRGBAQUAD src, unsigned char alpha) {
     static BufferPtr host = makeBuffer(1, 1);
-    (host.get()->*VornProtected::pixelBlend)(dst, src, alpha);
+    (host.get()->*Access::pixelBlendFn)(dst, src, alpha);
     return dst;
 }
 

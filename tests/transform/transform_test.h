@@ -1,29 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Helpers shared by the resampling, rotation and warp tests: access to the
-// protected members, buffers of random or distinct pixels, and the fixture
-// that runs a test at every kernel level.
+// Helpers shared by the resampling, rotation and warp tests: buffers of
+// random or distinct pixels, and the fixture that runs a test at every
+// kernel level.
 #ifndef VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
 #define VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
 
 #include "kernel_levels.h"
 #include "vorn_test.h"
-
-struct TransformProtected : VornBuffer {
-    using ReducePixel = void (VornBuffer::*)(const _VORNRGBAQUAD**, _VORNRGBAQUAD*, int, int) const;
-    using WarpQuad = bool (VornBuffer::*)(VornBuffer*, const _VORNPOINT*, const _VORNPOINT*) const;
-    using WarpCoor = void (VornBuffer::*)(double, double, double&, double&, const double*) const;
-    using WarpPixel = double (VornBuffer::*)(const _VORNRGBAQUAD*, int, int, double&, double&,
-                                             double&, double) const;
-
-    static constexpr ReducePixel reducePixel = &TransformProtected::getReducePixel;
-    static constexpr WarpQuad warpQuad = &TransformProtected::warp;
-    static constexpr WarpCoor warpCoorFn = &TransformProtected::warpCoor;
-    static constexpr WarpPixel warpPixelFn = &TransformProtected::warpPixel;
-
-    static int& widthOf(VornBuffer& b) { return b.*(&TransformProtected::width); }
-    static int& heightOf(VornBuffer& b) { return b.*(&TransformProtected::height); }
-    static _VORNRGBAQUAD*& pixelsOf(VornBuffer& b) { return b.*(&TransformProtected::pixels); }
-};
 
 /// Every pixel random, alpha included.
 inline BufferPtr randomBuffer(Rng& rng, int w, int h) {

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Mesh warp: arguments, the identity and doubling examples, clipping,
-// transparency, and the inverse of the bilinear map case by case.
+// transparency, the inverse of the bilinear map case by case, and seeded
+// meshes of convex cells painted without holes.
 
+#include "geometry_checks.h"
 #include "transform_test.h"
 
 #include <algorithm>
@@ -10,8 +12,6 @@
 #include <utility>
 
 namespace {
-
-using TP = TransformProtected;
 
 const _VORNRGBAQUAD kPaper = rgba(1, 2, 3, 4);
 
@@ -42,9 +42,9 @@ TEST(Warp, RefusesDegenerateGridsAndNullArguments) {
     EXPECT_FALSE(src->warp(dst.get(), grid, INT_MIN, 2));
     EXPECT_FALSE(src->warp(nullptr, grid, 2, 2));
     EXPECT_FALSE(src->warp(dst.get(), nullptr, 2, 2));
-    _VORNRGBAQUAD* saved = std::exchange(TP::pixelsOf(*src), nullptr);
+    _VORNRGBAQUAD* saved = std::exchange(Access::pixelsOf(*src), nullptr);
     EXPECT_FALSE(src->warp(dst.get(), grid, 2, 2));
-    TP::pixelsOf(*src) = saved;
+    Access::pixelsOf(*src) = saved;
     EXPECT_TRUE(changedPixels(*dst, kPaper).empty());
 }
 
@@ -89,7 +89,7 @@ TEST(Warp, AFlatQuadrilateralWritesNothing) {
     BufferPtr dst = makeFilled(10, 10, kPaper);
     const _VORNPOINT rect[2] = {{0, 0}, {10, 10}};
     const _VORNPOINT quad[4] = {{4, 0}, {4, 3}, {4, 9}, {4, 5}};
-    EXPECT_TRUE((src.get()->*TP::warpQuad)(dst.get(), rect, quad));
+    EXPECT_TRUE((src.get()->*Access::warpQuadFn)(dst.get(), rect, quad));
     EXPECT_TRUE(changedPixels(*dst, kPaper).empty());
 }
 
@@ -130,6 +130,94 @@ TEST(Warp, PaintsOnlyThePartInsideTheDestination) {
 }
 
 // ---------------------------------------------------------------------------
+// Meshes of convex cells: every pixel inside a cell, and every pixel on an
+// edge two cells share, is painted; nothing outside the cells' boxes is.
+// ---------------------------------------------------------------------------
+
+struct Mesh {
+    int nx;
+    int ny;
+    std::vector<_VORNPOINT> grid;
+};
+
+// Warps an opaque 40 x 30 ramp over the mesh onto a size x size buffer of
+// paper and checks the result.
+std::string warpedMesh(const Mesh& m, int size) {
+    static const BufferPtr src = ramp(40, 30);
+    BufferPtr dst = makeFilled(size, size, kPaper);
+    if (!src->warp(dst.get(), m.grid.data(), m.nx, m.ny)) {
+        return "refused";
+    }
+    return geometry::checkWarp(*dst, kPaper, m.grid, m.nx, m.ny);
+}
+
+// A regular grid jittered, bulged or waved, possibly mirrored, around the
+// middle of a 96 x 96 buffer (its cells may run off the edges), with every
+// cell convex.
+Mesh randomMesh(Rng& rng) {
+    for (;;) {
+        Mesh m{rng.range(2, 6), rng.range(2, 6), {}};
+        const int cw = rng.range(3, 24);
+        const int ch = rng.range(3, 24);
+        const double x0 = 48 - cw * (m.nx - 1) / 2.0 + rng.range(-12, 12);
+        const double y0 = 48 - ch * (m.ny - 1) / 2.0 + rng.range(-12, 12);
+        const int kind = rng.range(0, 2);
+        const double k = rng.range(-30, 30) / 100.0;
+        const int mirror = rng.range(0, 3);
+        for (int j = 0; j < m.ny; ++j) {
+            for (int i = 0; i < m.nx; ++i) {
+                double x = x0 + i * cw;
+                double y = y0 + j * ch;
+                if (kind == 0) {
+                    x += rng.range(-cw / 3, cw / 3);
+                    y += rng.range(-ch / 3, ch / 3);
+                } else if (kind == 1) {
+                    // Pushed away from (or towards) the middle.
+                    const double r = std::hypot(x - 48, y - 48) / 48;
+                    x = 48 + (x - 48) * (1 + k * r * r);
+                    y = 48 + (y - 48) * (1 + k * r * r);
+                } else {
+                    x += 4 * k * cw * std::sin(3.0 * j / m.ny + i);
+                    y += 4 * k * ch * std::sin(2.0 * i / m.nx + j);
+                }
+                if (mirror & 1) {
+                    x = 95 - x;
+                }
+                if (mirror & 2) {
+                    y = 95 - y;
+                }
+                m.grid.push_back(
+                    {static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))});
+            }
+        }
+        bool convex = true;
+        for (int j = 0; j + 1 < m.ny; ++j) {
+            for (int i = 0; i + 1 < m.nx; ++i) {
+                convex = convex && geometry::Cell(m.grid, m.nx, i, j).turn != 0;
+            }
+        }
+        if (convex) {
+            return m;
+        }
+    }
+}
+
+TEST(Warp, MeshesOfConvexCellsArePaintedWithoutHoles) {
+    // Iso-lines that run along a row: the cell's v = 5/7 lies on row 30,
+    // and two stacked cells share the row 20.
+    const Mesh worked[] = {{2, 2, {{0, 5}, {34, 0}, {3, 40}, {40, 42}}},
+                           {2, 3, {{2, 3}, {40, 1}, {5, 20}, {44, 20}, {1, 41}, {42, 44}}}};
+    for (const Mesh& m : worked) {
+        EXPECT_EQ(warpedMesh(m, 48), "");
+    }
+    Rng rng(11);
+    for (int n = 0; n < 300; ++n) {
+        const Mesh m = randomMesh(rng);
+        ASSERT_EQ(warpedMesh(m, 96), "") << "mesh " << n;
+    }
+}
+
+// ---------------------------------------------------------------------------
 // The inverse map
 // ---------------------------------------------------------------------------
 
@@ -147,7 +235,7 @@ std::pair<double, double> inverse(const double* k, double x, double y) {
     BufferPtr host = makeBuffer(1, 1);
     double u = -1.0;
     double v = -1.0;
-    (host.get()->*TP::warpCoorFn)(x, y, u, v, k);
+    (host.get()->*Access::warpCoorFn)(x, y, u, v, k);
     return {u, v};
 }
 
@@ -202,7 +290,7 @@ TEST(Warp, PointsWithoutAnInverseWriteNothing) {
     BufferPtr src = makeFilled(8, 8, rgba(200, 100, 50));
     BufferPtr dst = makeFilled(40, 40, kPaper);
     const _VORNPOINT rect[2] = {{0, 0}, {8, 8}};
-    EXPECT_TRUE((src.get()->*TP::warpQuad)(dst.get(), rect, quad));
+    EXPECT_TRUE((src.get()->*Access::warpQuadFn)(dst.get(), rect, quad));
     int noRoot = 0;
     for (int Y = 0; Y < 30; ++Y) {
         for (int X = 0; X < 30; ++X) {
@@ -222,7 +310,7 @@ TEST(WarpPixel, AddsWeightedColoursAndReturnsTheAlphaShare) {
     BufferPtr src = makeFilled(2, 1, rgba(100, 50, 20, 51));
     double rgb[3] = {1.0, 0.0, 0.0};
     auto tap = [&](const _VORNRGBAQUAD* p, int x, int y, double w) {
-        return (src.get()->*TP::warpPixelFn)(p, x, y, rgb[0], rgb[1], rgb[2], w);
+        return (src.get()->*Access::warpPixelFn)(p, x, y, rgb[0], rgb[1], rgb[2], w);
     };
     EXPECT_EQ(tap(src->getPixel(0, 0), 0, 0, 0.5), 51 * 0.5 / 255.0);
     EXPECT_EQ(tap(src->getPixel(0, 0), 0, 0, 0.0), 0.0);

@@ -5,6 +5,7 @@
 #include "vector_test.h"
 
 #include <climits>
+#include <cmath>
 #include <tuple>
 
 namespace {
@@ -76,5 +77,58 @@ TEST(ClipLine, ExtremeCoordinatesStayInside) {
     }
     EXPECT_GT(drawn, 100);
 }
+
+#if defined(__SIZEOF_INT128__)
+__extension__ typedef __int128 Int128;
+
+// Distance of q from the line through a and b (exact cross product).
+long double offLine(_VORNPOINT a, _VORNPOINT b, _VORNPOINT q) {
+    const Int128 ex = static_cast<Int128>(b.x) - a.x;
+    const Int128 ey = static_cast<Int128>(b.y) - a.y;
+    const Int128 cross =
+        ex * (static_cast<Int128>(q.y) - a.y) - ey * (static_cast<Int128>(q.x) - a.x);
+    return std::fabs(static_cast<long double>(cross)) /
+           std::sqrt(static_cast<long double>(ex * ex + ey * ey));
+}
+
+// Segments through a point inside a rectangle (three pixels from its
+// edges), their ends anywhere in the 32-bit range: none is rejected, both
+// clipped points lie in the rectangle, within a pixel of the true line
+// when one end was inside and within two when both were clipped (the
+// second crossing is formed from the first, each truncated toward p1, so a
+// segment passing just inside a corner can still come out just outside
+// it). Single precision used to put ends 10^9 away up to 126 pixels off.
+TEST(ClipLine, FarEndsStayOnTheLine) {
+    BufferPtr b = makeBuffer(1, 1);
+    Rng rng(31);
+    for (int trial = 0; trial < 20000; ++trial) {
+        const int left = rng.range(-3000, 3000);
+        const int top = rng.range(-3000, 3000);
+        const int right = left + rng.range(6, 3000);
+        const int bottom = top + rng.range(6, 3000);
+        const _VORNPOINT q = pt(rng.range(left + 3, right - 3), rng.range(top + 3, bottom - 3));
+        // p1 far away; p2 inside, or beyond q on the line p1 -> q.
+        const _VORNPOINT p1 = pt(rng.range(INT_MIN, INT_MAX), rng.range(INT_MIN, INT_MAX));
+        const bool bothOutside = rng.range(0, 1) == 1;
+        _VORNPOINT p2 = q;
+        if (bothOutside) {
+            const long double k = std::ldexp(1.0L, -rng.range(1, 30));
+            p2 = pt(
+                static_cast<int>(q.x + std::llround((q.x - static_cast<long double>(p1.x)) * k)),
+                static_cast<int>(q.y + std::llround((q.y - static_cast<long double>(p1.y)) * k)));
+        }
+        _VORNPOINT c1 = p1;
+        _VORNPOINT c2 = p2;
+        SCOPED_TRACE(testing::Message()
+                     << "(" << p1.x << ", " << p1.y << ")-(" << p2.x << ", " << p2.y << ") in "
+                     << left << ", " << top << ", " << right << ", " << bottom);
+        ASSERT_TRUE(b->ClipLine(c1, c2, left, top, right, bottom));
+        for (const _VORNPOINT& c : {c1, c2}) {
+            ASSERT_TRUE(c.x >= left && c.x <= right && c.y >= top && c.y <= bottom);
+            ASSERT_LE(offLine(p1, p2, c), bothOutside ? 2.0L : 1.0L) << c.x << ", " << c.y;
+        }
+    }
+}
+#endif
 
 } // namespace

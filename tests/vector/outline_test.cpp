@@ -65,6 +65,11 @@ TEST(Outline, BlendsEachPixelOncePerSegment) {
         {Closed, 0, {pt(2, 3)}, ".......|.......|.......|..1....|......."},
         {Closed, 1, {pt(2, 3)}, ".......|.......|.......|..1....|......."},
         {Loop, 1, {pt(2, 3)}, ".......|.......|.......|..1....|......."},
+        // Across the left edge: the segment leaving through it reaches it.
+        {Closed,
+         0,
+         {pt(-3, 1), pt(4, 1), pt(4, 4), pt(-3, 4)},
+         ".......|11111..|....1..|....1..|11111.."},
         // Anti-aliased segments plot both ends: every vertex twice.
         {Closed, 1, {pt(0, 0), pt(5, 2), pt(1, 4)}, "2??....|?????..|??.?12.|???1?..|.2?...."},
     };
@@ -76,7 +81,7 @@ TEST(Outline, BlendsEachPixelOncePerSegment) {
         EXPECT_EQ(c.kind == Open ? polyline(*b, c.points, c.aa)
                   : c.kind == Closed
                       ? outline(*b, p, c.aa)
-                      : (b.get()->*VectorProtected::strokeLoopFn)(c.points.data(), n, kInk, c.aa),
+                      : (b.get()->*Access::strokeLoopFn)(c.points.data(), n, kInk, c.aa),
                   0);
         EXPECT_EQ(blendCounts(*b), grid(c.counts)) << c.kind << ", " << n << " points";
     }
@@ -113,7 +118,7 @@ TEST(Outline, CountsBelowOneAndNullArraysDrawNothing) {
     for (int n : {0, -4}) {
         EXPECT_EQ(none->strokePolygon(points.data(), sizes, n, 1, 2, 3, 255), 0);
         EXPECT_EQ(none->strokePolyline(points.data(), n + 1, 1, 2, 3, 255), 0);
-        (none.get()->*VectorProtected::strokeLoopFn)(points.data(), n, kInk, 0);
+        (none.get()->*Access::strokeLoopFn)(points.data(), n, kInk, 0);
     }
     EXPECT_EQ(none->strokePolygon(nullptr, sizes, 2, 1, 2, 3, 255), 0);
     EXPECT_EQ(none->strokePolygon(points.data(), nullptr, 2, 1, 2, 3, 255), 0);

@@ -199,8 +199,8 @@ TEST(PolygonFills, RefuseAMissingFirstContourOrArray) {
     }
     EXPECT_TRUE(changedPixels(*b).empty());
     // Nothing was allocated either.
-    EXPECT_EQ(VornProtected::edgeMapOf(*b), nullptr);
-    EXPECT_EQ(VornProtected::rowCarryOf(*b), nullptr);
+    EXPECT_EQ(Access::edgeMapOf(*b), nullptr);
+    EXPECT_EQ(Access::rowCarryOf(*b), nullptr);
 }
 
 // Later contours of 0 or fewer points are skipped without moving the
@@ -226,14 +226,14 @@ TEST(FillPolygon, WorkAreasAreAllocatedOnceAndKept) {
     const std::size_t before = allocationCount();
     fill(*b, p, kInk);
     EXPECT_EQ(allocationCount(), before + 2); // edgeMap and rowCarry
-    unsigned short* map = VornProtected::edgeMapOf(*b);
-    unsigned short* carry = VornProtected::rowCarryOf(*b);
+    unsigned short* map = Access::edgeMapOf(*b);
+    unsigned short* carry = Access::rowCarryOf(*b);
     fill(*b, p, rgba(1, 1, 1, 1), 9);
     fillBlend(*b, p, rgba(1, 2, 3, 128));
     fillBitmap(*b, p, texture.get(), 200);
     EXPECT_EQ(allocationCount(), before + 2);
-    EXPECT_EQ(VornProtected::edgeMapOf(*b), map);
-    EXPECT_EQ(VornProtected::rowCarryOf(*b), carry);
+    EXPECT_EQ(Access::edgeMapOf(*b), map);
+    EXPECT_EQ(Access::rowCarryOf(*b), carry);
     // The work areas hold 0 everywhere between fills.
     EXPECT_EQ(cells(*b), std::vector<unsigned short>(40 * 30, 0));
     EXPECT_EQ(carries(*b), std::vector<unsigned short>(30, 0));
@@ -246,7 +246,7 @@ TEST(FillPolygon, FollowsThePlainWorkersOnTheSameBuffer) {
     BufferPtr expected = makeBuffer(20, 20);
     const Polygon second{{pt(4, 4), pt(9, 4), pt(9, 9)}};
     fillReference(*b, Polygon{{pt(0, 0), pt(19, 0), pt(19, 19), pt(0, 19)}}, kClear);
-    (b.get()->*VectorProtected::fillLineFn)(pt(0, 0), pt(2, 15), pt(17, 3), 0);
+    (b.get()->*Access::fillLineFn)(pt(0, 0), pt(2, 15), pt(17, 3), 0);
     fill(*b, second, kInk);
     fill(*expected, second, kInk);
     EXPECT_EQ(words(*b), words(*expected));
@@ -256,18 +256,14 @@ TEST(FillPolygon, FollowsThePlainWorkersOnTheSameBuffer) {
 // A buffer without pixels (only a derived class can make one) fills
 // nothing and allocates nothing.
 TEST(FillPolygon, BufferWithoutPixels) {
-    struct Bare : VornBuffer {
-        Bare(int w, int h) : VornBuffer(w, h) {}
-        ~Bare() = default;
-    };
     const Polygon p{{pt(0, 0), pt(4, 0), pt(4, 4)}};
     BufferPtr texture = makeBuffer(2, 2);
     for (int size : {0, 5}) {
-        Bare b(size, size);
+        Access b(size, size);
         EXPECT_EQ(fill(b, p, kInk), 0);
         EXPECT_EQ(fillBlend(b, p, kInk), 0);
         EXPECT_EQ(fillBitmap(b, p, texture.get(), 255), 0);
-        EXPECT_EQ(VornProtected::edgeMapOf(b), nullptr);
+        EXPECT_EQ(Access::edgeMapOf(b), nullptr);
         EXPECT_EQ(b.drawSolidLine(pt(0, 0), pt(3, 3), 1, 2, 3, 4, 1), 0);
         EXPECT_EQ(b.drawDashedLine(pt(0, 0), pt(3, 3), 1, 2, 3, 4), 0);
         EXPECT_EQ(b.fillRectangleBlend(pt(0, 0), pt(3, 3), 1, 2, 3, 4), 0);
@@ -280,7 +276,7 @@ TEST(FillPolygon, BufferWithoutPixels) {
 TEST(FillLine, CellsOfOneEdge) {
     BufferPtr b = makeBuffer(8, 4);
     fill(*b, Polygon{{pt(0, 0)}}, kInk);
-    (b.get()->*VectorProtected::fillLineFn)(pt(1, -4), pt(1, 0), pt(7, 3), 0);
+    (b.get()->*Access::fillLineFn)(pt(1, -4), pt(1, 0), pt(7, 3), 0);
     const std::vector<unsigned short> expected = {0, 1, 256, 0, 0,   0, 0,   0, //
                                                   0, 0, 0,   1, 256, 0, 0,   0, //
                                                   0, 0, 0,   0, 0,   1, 256, 0, //

@@ -125,7 +125,7 @@ TEST(SpanTracer, EdgesMatchThePlainWalk) {
         fill(*span, Polygon{{pt(0, 0)}}, kClear);
         vorn::detail::ScanFill tracer(vorn::detail::prepareScanSurface(*span));
         for (const Edge& e : edges) {
-            (plain.get()->*VectorProtected::fillLineFn)(e.previous, e.start, e.end, e.extremumRun);
+            (plain.get()->*Access::fillLineFn)(e.previous, e.start, e.end, e.extremumRun);
             tracer.traceEdge(e.previous, e.start, e.end, e.extremumRun);
         }
         ASSERT_EQ(cells(*plain), cells(*span)) << "trial " << trial;

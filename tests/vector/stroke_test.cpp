@@ -53,6 +53,14 @@ TEST(Lines, LightExactlyThesePixels) {
         {Solid, 8, 6, pt(8, 0), pt(8, 5), {}},
         {Solid, 8, 6, pt(7, 6), pt(7, 6), {}},
         {Solid, 8, 6, pt(-1, -1), pt(-1, 5), {}},
+        // A line leaving the buffer reaches the edge it leaves through: the
+        // end that clipping moved is one step more of the walk (dropped on
+        // the far border), and of the dash count.
+        {Solid, 4, 3, pt(6, 1), pt(-5, 1), {{0, 1}, {1, 1}, {2, 1}, {3, 1}}},
+        {Solid, 4, 3, pt(2, 1), pt(2, -6), {{2, 1}, {2, 0}}},
+        {Solid, 8, 4, pt(5, 3), pt(-4, 0), {{5, 3}, {4, 3}, {3, 3}, {2, 2}, {1, 2}, {0, 2}}},
+        {Dashed, 4, 3, pt(6, 1), pt(-5, 1), {{3, 1}, {0, 1}}},
+        {AntiAliased, 4, 3, pt(6, 1), pt(-5, 1), {{0, 1}, {1, 1}, {2, 1}, {3, 1}}},
         // Anti-aliased: x and y growing together is the integer line; the
         // other diagonal plots both ends; axis lines are the integer lines.
         {AntiAliased, 5, 5, pt(0, 0), pt(3, 3), {{0, 0}, {1, 1}, {2, 2}}},
@@ -127,8 +135,10 @@ TEST(WuLine, DriftBelowZeroKeepsTheColourOnTheNearPixel) {
 }
 
 // Every step of the line from the clipped points, written out from the
-// definition with one pixel per step; `dash` keeps steps 0 and 1 of every 4.
+// definition with one pixel per step, and one step more onto p2 when
+// clipping moved it; `dash` keeps steps 0 and 1 of every 4.
 void modelLine(VornBuffer& b, _VORNPOINT p1, _VORNPOINT p2, _VORNRGBAQUAD c, bool dash) {
+    const _VORNPOINT end = p2;
     if (!b.ClipLine(p1, p2, 0, 0, b.getWidth(), b.getHeight())) {
         return;
     }
@@ -138,7 +148,8 @@ void modelLine(VornBuffer& b, _VORNPOINT p1, _VORNPOINT p2, _VORNRGBAQUAD c, boo
     const long long ay = std::llabs(static_cast<long long>(p2.y) - p1.y);
     const int sx = p2.x < p1.x ? -1 : 1;
     const int sy = p2.y < p1.y ? -1 : 1;
-    const long long steps = std::max<long long>(std::max(ax, ay), 1);
+    const bool moved = end.x != p2.x || end.y != p2.y;
+    const long long steps = std::max<long long>(std::max(ax, ay) + (moved ? 1 : 0), 1);
     long long e = ax > ay ? -ax : -ay;
     for (long long k = 0; k < steps; ++k) {
         if ((!dash || k % 4 < 2) && x >= 0 && y >= 0 && x < b.getWidth() && y < b.getHeight()) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Helpers of the line and polygon tests: polygons written as lists of
-// contours, the fills called on them, and the protected line and scan
-// converter members.
+// contours, the fills called on them, and the scan converter's cells.
 #ifndef VORN_TESTS_VECTOR_VECTOR_TEST_H
 #define VORN_TESTS_VECTOR_VECTOR_TEST_H
 
@@ -93,27 +92,16 @@ inline BufferPtr patterned(int w, int h) {
     return b;
 }
 
-/// The protected members these tests call.
-struct VectorProtected : VornBuffer {
-    using StrokeLoop = int (VornBuffer::*)(const _VORNPOINT*, int, _VORNRGBAQUAD, int);
-    using FillLine = int (VornBuffer::*)(_VORNPOINT, _VORNPOINT, _VORNPOINT, int);
-    using FillPoint = int (VornBuffer::*)(int, int, int);
-
-    static constexpr StrokeLoop strokeLoopFn = &VectorProtected::strokeLoop;
-    static constexpr FillLine fillLineFn = &VectorProtected::fillLine;
-    static constexpr FillPoint fillPointFn = &VectorProtected::fillPoint;
-};
-
 /// The edgeMap cells of a buffer, row-major.
 inline std::vector<unsigned short> cells(VornBuffer& b) {
-    const unsigned short* map = VornProtected::edgeMapOf(b);
+    const unsigned short* map = Access::edgeMapOf(b);
     return std::vector<unsigned short>(map, map + static_cast<std::size_t>(b.getWidth()) *
                                                       b.getHeight());
 }
 
 /// The rowCarry cells of a buffer, one per row.
 inline std::vector<unsigned short> carries(VornBuffer& b) {
-    const unsigned short* carry = VornProtected::rowCarryOf(b);
+    const unsigned short* carry = Access::rowCarryOf(b);
     return std::vector<unsigned short>(carry, carry + b.getHeight());
 }
 

@@ -506,16 +506,11 @@ int usageError(const std::string& verb, const std::string& why) {
 
 } // namespace
 
-#define VORN_STRINGIFY2(x) #x
-#define VORN_STRINGIFY(x) VORN_STRINGIFY2(x)
-
 int main(int argc, char** argv) {
     CLI::App app("vorn: image files inspected, converted, resampled, turned, cut, composited and "
                  "drawn with the Vorn raster drawing library.",
                  "vorn");
-    app.set_version_flag("--version",
-                         "vorn " VORN_STRINGIFY(VORN_VERSION_MAJOR) "." VORN_STRINGIFY(
-                             VORN_VERSION_MINOR) "." VORN_STRINGIFY(VORN_VERSION_PATCH));
+    app.set_version_flag("--version", std::string("vorn ") + VORN_VERSION_STRING);
     app.require_subcommand(1);
     std::string footer = "Verbs:\n";
     for (const Verb& v : kVerbs) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The C++ interface as a program outside the library's tree uses it:
+// A program outside the library's tree, built against an installed copy:
+// the C++ interface as such a program uses it:
 // formats and options round trip, densities, errors, geometry, pixel
 // layouts and ownership.
 
@@ -199,7 +200,8 @@ void checkLayoutsAndOwnership() {
 
 } // namespace
 
-int checkInterface(const char* testdata) {
+int main(int argc, char** argv) {
+    const char* testdata = argc > 1 ? argv[1] : nullptr;
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("vorn_consumer_" + std::to_string(VORN_VERSION));
     std::filesystem::create_directories(folder);
@@ -216,5 +218,8 @@ int checkInterface(const char* testdata) {
         }
         check(read == 23, "BMP Suite good files read: " + std::to_string(read));
     }
-    return failures;
+    if (failures == 0) {
+        std::printf("vorn consumer ok: the C++ interface\n");
+    }
+    return failures == 0 ? 0 : 1;
 }

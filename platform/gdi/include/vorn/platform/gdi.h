@@ -3,8 +3,9 @@
 //
 // It gives the Win32 names, types and constants of the part of GDI that
 // vorn/gdi.h works with, so that the same code builds against <windows.h>
-// on Windows and against this header elsewhere. It is compiled into the
-// Vorn library (Vorn::vorn); vorn/gdi.h includes it where <windows.h> is
+// on Windows and against this header elsewhere. The GDI interop's tests run
+// against it; a library built with -DVORN_WITH_GDI_STANDIN=ON carries it
+// and exports it, and vorn/gdi.h then includes it where <windows.h> is
 // absent, so callers can make the contexts and bitmaps they hand to the
 // library with the calls they would use on Windows.
 //

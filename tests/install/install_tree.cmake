@@ -1,8 +1,0 @@
-# SPDX-License-Identifier: MIT
-# Script behind the install_tree test: a fresh install of the build tree.
-file(REMOVE_RECURSE "${PREFIX}")
-execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}"
-  RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "cmake --install failed (${result})")
-endif()
