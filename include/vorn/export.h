@@ -7,8 +7,10 @@
 /// elsewhere because the library is compiled with hidden visibility.
 ///
 /// - Building the library as a DLL defines VORN_BUILDING (dllexport).
-/// - Building or linking it statically defines VORN_STATIC (no decoration);
-///   the CMake package adds that definition for users of a static build.
+/// - Building or linking it statically defines VORN_STATIC (no decoration on
+///   Windows); the CMake package adds that definition for users of a static
+///   build. Elsewhere the interface keeps default visibility in a static
+///   build too, so that the archive can make everything else local.
 /// - Otherwise a Windows user of the DLL gets dllimport.
 ///
 /// \def VORN_API
@@ -26,11 +28,7 @@
 #define VORN_API __declspec(dllimport)
 #endif
 #else
-#if defined(VORN_STATIC)
-#define VORN_API
-#else
 #define VORN_API __attribute__((visibility("default")))
-#endif
 #endif
 
 #endif
