@@ -52,9 +52,7 @@ run(${CMAKE_COMMAND} -S "${_here}/consumer" -B "${WORK_DIR}/cmake" ${_cmake_args
     -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build "${WORK_DIR}/cmake")
 expect_ok("${WORK_DIR}/cmake/vorn_consumer")
-if(EXISTS "${WORK_DIR}/cmake/vorn_interface_consumer")
-  expect_ok("${WORK_DIR}/cmake/vorn_interface_consumer;${TESTDATA_DIR}")
-endif()
+expect_ok("${WORK_DIR}/cmake/vorn_interface_consumer;${TESTDATA_DIR}")
 
 # pkg-config --cflags --libs --static vorn (the private dependencies count
 # only for a static library)
