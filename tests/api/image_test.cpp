@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // vorn::Image where the program outside the tree (tests/install) cannot
 // look: densities in every unit the buffer stores, and the failure record
-// of the described interface left alone.
+// of VornBuffer's file operations left alone.
 
 #include "vorn_test.h"
 

@@ -93,15 +93,16 @@ void checkFiles(const std::filesystem::path& folder) {
         check(vorn::Image::decode(bytes.data(), bytes.size()).width() == 3, what + ": encode");
     }
 
-    // A JPEG whose first segment is not JFIF, named .png: the described Read
-    // keeps refusing it, the C++ interface reads it by content.
+    // A JPEG whose first segment is not JFIF, named .png: VornBuffer::Read
+    // takes it for PNG by its name and fails, the C++ interface reads it by
+    // content.
     std::vector<unsigned char> jpeg = image.encode(vorn::Format::Jpeg);
     jpeg[3] = 0xE1;
     const std::filesystem::path odd = folder / "odd.png";
     std::FILE* f = std::fopen(odd.string().c_str(), "wb");
     std::fwrite(jpeg.data(), 1, jpeg.size(), f);
     std::fclose(f);
-    check(VornBuffer::Read(odd.string().c_str()) == nullptr, "described Read of odd.png");
+    check(VornBuffer::Read(odd.string().c_str()) == nullptr, "VornBuffer::Read of odd.png");
     check(vorn::Image::read(odd).width() == 3, "Image::read of odd.png");
 
     const std::string missing = (folder / "missing.png").string();
