@@ -23,7 +23,7 @@ if(NOT VORN_GDI_IN_PRODUCT)
   list(APPEND _vorn_header_excludes PATTERN "gdi.h" EXCLUDE)
 endif()
 install(DIRECTORY include/vorn DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
-  FILES_MATCHING PATTERN "*.h" ${_vorn_header_excludes})
+  FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp" ${_vorn_header_excludes})
 if(VORN_GDI_IN_PRODUCT)
   set(_vorn_platform_headers)
   if(NOT WIN32)

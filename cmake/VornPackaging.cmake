@@ -4,7 +4,8 @@
 # component becomes libvorn<soversion> (the shared library; libvorn0.2 while
 # the soname is libvorn.so.0.2), the development component libvorn-dev
 # (headers, libvorn.so, the CMake package, vorn.pc), which depends on
-# exactly the same version of the runtime package.
+# exactly the same version of the runtime package; and, with the tool, the
+# tools component becomes vorn (the `vorn` command).
 
 set(CPACK_PACKAGE_NAME vorn)
 set(CPACK_PACKAGE_VENDOR "The Vorn authors")
@@ -19,6 +20,9 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL development)
 if(BUILD_SHARED_LIBS)
   list(PREPEND CPACK_COMPONENTS_ALL runtime)
+endif()
+if(TARGET vorn_tool)
+  list(APPEND CPACK_COMPONENTS_ALL tools)
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_LICENSE MIT)
@@ -53,6 +57,18 @@ else()
     list(APPEND _vorn_dev_depends libjpeg-dev libgif-dev)
   endif()
   string(REPLACE ";" ", " CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "${_vorn_dev_depends}")
+endif()
+
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME vorn)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION graphics)
+set(CPACK_COMPONENT_TOOLS_DESCRIPTION "${_vorn_about}\nThis package holds the vorn command: \
+image files inspected, converted, resampled, turned, cut, composited and drawn.")
+if(BUILD_SHARED_LIBS)
+  # The library's own package brings the C and C++ runtimes and the image
+  # libraries; dpkg-shlibdeps could not place libvorn itself.
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "${_vorn_runtime_package} (= ${PROJECT_VERSION})")
+else()
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_SHLIBDEPS ON)
 endif()
 
 include(CPack)

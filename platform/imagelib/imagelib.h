@@ -108,10 +108,12 @@ void decodeGif(const unsigned char* data, std::size_t size, Decoded& out);
 bool exifResolutionInch(const unsigned char* tiff, std::size_t size, double& x, double& y);
 
 /// Writes width x height pixels of layout `colorSpace` (rows from the top
-/// when topDown) through `write` as a baseline JPEG. Throws on failure.
+/// when topDown) through `write` as a baseline JPEG; a resolution in dots
+/// per inch above 0 in both directions becomes the JFIF density (rounded,
+/// at most 65,535), else the header says aspect 1:1. Throws on failure.
 void encodeJpeg(const TalvoMainImage::ByteWriter& write, const unsigned char* pixels,
                 unsigned int width, unsigned int height, ColorSpace colorSpace, bool topDown,
-                int quality);
+                int quality, double dpiX = 0.0, double dpiY = 0.0);
 
 /// Whether the first bytes are those of a JPEG (FF D8 FF) or a GIF
 /// ("GIF87a", "GIF89a") file.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // JPEG encoding through libjpeg-turbo: baseline, Huffman tables of the
-// JPEG standard, 4:2:0 colour subsampling, JFIF header without density.
+// JPEG standard, 4:2:0 colour subsampling, JFIF header with the density in
+// dots per inch when there is one.
 
 #include "imagelib/imagelib.h"
 
@@ -80,7 +81,18 @@ struct Input {
     int components;
     bool topDown;
     int quality;
+    UINT16 densityX; ///< dots per inch, 0 for none
+    UINT16 densityY;
 };
+
+/// A JFIF density: the resolution rounded to whole dots per inch, 1 to
+/// 65,535; 0 for none (0 or less, or not a number).
+UINT16 jfifDensity(double dpi) {
+    if (!(dpi > 0.0)) {
+        return 0;
+    }
+    return dpi >= 65534.5 ? 65535 : dpi < 1.5 ? 1 : static_cast<UINT16>(dpi + 0.5);
+}
 
 // Runs libjpeg over every row. Returns false after an error, with the
 // message in s.error. libjpeg's errors arrive by longjmp, so no object with
@@ -104,6 +116,11 @@ bool runEncoder(Session& s, Destination& dest, const Input& in) {
     // sequential (baseline) coding, JFIF density unit 0, ratio 1:1.
     jpeg_set_defaults(&s.cinfo);
     jpeg_set_quality(&s.cinfo, in.quality, TRUE);
+    if (in.densityX > 0 && in.densityY > 0) {
+        s.cinfo.density_unit = 1; // dots per inch
+        s.cinfo.X_density = in.densityX;
+        s.cinfo.Y_density = in.densityY;
+    }
     jpeg_start_compress(&s.cinfo, TRUE);
 
     const std::size_t stride = std::size_t{in.width} * static_cast<std::size_t>(in.components);
@@ -126,8 +143,9 @@ bool runEncoder(Session& s, Destination& dest, const Input& in) {
 
 void encodeJpeg(const TalvoMainImage::ByteWriter& write, const unsigned char* pixels,
                 unsigned int width, unsigned int height, ColorSpace colorSpace, bool topDown,
-                int quality) {
-    Input in{pixels, width, height, JCS_UNKNOWN, 0, topDown, quality};
+                int quality, double dpiX, double dpiY) {
+    Input in{pixels,           width, height, JCS_UNKNOWN, 0, topDown, quality, jfifDensity(dpiX),
+             jfifDensity(dpiY)};
     switch (colorSpace) {
     case CS_BGRA:
         in.colorSpace = JCS_EXT_BGRA;

@@ -346,6 +346,12 @@ void TalvoMainImage::GetResolutionInch(double* x, double* y) const {
     }
 }
 
+void TalvoMainImage::SetResolutionInch(double x, double y) {
+    // NaN fails both comparisons and becomes 0.
+    resolutionX_ = x > 0.0 ? x : 0.0;
+    resolutionY_ = y > 0.0 ? y : 0.0;
+}
+
 void TalvoMainImage::WriteImage(const std::string& utf8Path, ImageType type, int quality) const {
     if (type != IT_JPEG) {
         fail(ERR_NOT_IMPLEMENTED, "only JPEG files can be written");
@@ -388,7 +394,8 @@ void TalvoMainImage::WriteImage(const ByteWriter& write, ImageType type, int qua
     if (!pixels_) {
         fail(ERR_NULL_VALUE, "the image's pixels were handed out");
     }
-    detail::encodeJpeg(write, pixels_, width_, height_, colorSpace_, topDown_, quality);
+    detail::encodeJpeg(write, pixels_, width_, height_, colorSpace_, topDown_, quality,
+                       resolutionX_, resolutionY_);
 }
 
 } // namespace TalvoImage

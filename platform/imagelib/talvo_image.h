@@ -163,10 +163,17 @@ public:
     /// Exif XResolution and YResolution. Either pointer may be null.
     void GetResolutionInch(double* x, double* y) const override;
 
+    /// Sets the resolution in dots per inch that WriteImage puts in the
+    /// JFIF header, rounded to whole numbers and limited to 65,535; 0 (an
+    /// image made over pixels has 0 by 0) writes none. Values below 0 or
+    /// not finite count as 0.
+    void SetResolutionInch(double x, double y);
+
     /// Writes a baseline JPEG (type IT_JPEG; others throw
     /// ERR_NOT_IMPLEMENTED) at `quality` 1 to 100 (values outside are
     /// clamped), 4:2:0 colour subsampling (grey images as grey), alpha
-    /// dropped, no density. The path is UTF-8. Throws ERR_FILE when the
+    /// dropped, the resolution (when both values are above 0) as the JFIF
+    /// density in dots per inch. The path is UTF-8. Throws ERR_FILE when the
     /// file cannot be created or written; a file already created is left
     /// as it is.
     void WriteImage(const std::string& utf8Path, ImageType type, int quality) const override;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The BMP reader: the 14-byte file header, the 12-, 40- and 64-byte
 // information headers, colour tables, uncompressed rows of 1, 4, 8, 24 and
-// 32 bits and the 8-bit and 4-bit run-length encodings.
+// 32 bits and the 8-bit and 4-bit run-length encodings. Extended reading
+// (the C++ interface) also takes the 52-, 56-, 108- and 124-byte headers,
+// top-down rows, 16 bits per pixel and bit-field masks with alpha.
 
 #include "core/core.h"
 #include "io/io.h"
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,10 +23,18 @@ constexpr int kFileHeaderBytes = 14;
 constexpr int kCoreHeaderBytes = 12;
 constexpr int kInfoHeaderBytes = 40;
 constexpr int kExtendedHeaderBytes = 64;
+// Headers with bit-field masks in them (red, green, blue; alpha from 56
+// bytes on): the V2 and V3 headers, BITMAPV4HEADER and BITMAPV5HEADER.
+constexpr int kMaskHeaderBytes = 52;
+constexpr int kAlphaMaskHeaderBytes = 56;
+constexpr int kV4HeaderBytes = 108;
+constexpr int kV5HeaderBytes = 124;
 
 constexpr std::uint32_t kCompressionNone = 0;
 constexpr std::uint32_t kCompressionRle8 = 1;
 constexpr std::uint32_t kCompressionRle4 = 2;
+constexpr std::uint32_t kCompressionBitFields = 3;
+constexpr std::uint32_t kCompressionAlphaBitFields = 6;
 
 std::uint16_t u16(const unsigned char* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -55,13 +66,40 @@ struct BmpHeader {
     std::int32_t densityX = 0;
     std::int32_t densityY = 0;
     std::uint32_t coloursUsed = 0;
+    /// Rows stored from the top down (a negative height; extended only).
+    bool topDown = false;
+    /// Red, green, blue and alpha masks of 16- and 32-bit pixels (extended
+    /// only; an alpha mask of 0 means opaque).
+    std::uint32_t mask[4] = {};
 };
+
+/// Whether extended reading knows the header size.
+bool extendedHeaderSize(std::uint32_t size) {
+    return size == kMaskHeaderBytes || size == kAlphaMaskHeaderBytes || size == kV4HeaderBytes ||
+           size == kV5HeaderBytes;
+}
 
 /// Reads the header of the generation `header.headerSize` names, whose
 /// first four bytes (the size) were already read. False for a generation
 /// the reader does not know.
-bool readInfoHeader(ByteSource& source, BmpHeader& header) {
-    unsigned char raw[kExtendedHeaderBytes] = {};
+bool readInfoHeader(ByteSource& source, BmpHeader& header, bool extended) {
+    unsigned char raw[kV5HeaderBytes] = {};
+    if (extended && extendedHeaderSize(header.headerSize)) {
+        source.read(raw + 4, header.headerSize - 4);
+        header.width = s32(raw + 4);
+        header.height = s32(raw + 8);
+        header.planes = u16(raw + 12);
+        header.bitCount = s16(raw + 14);
+        header.compression = u32(raw + 16);
+        header.densityX = s32(raw + 24);
+        header.densityY = s32(raw + 28);
+        header.coloursUsed = u32(raw + 32);
+        const int masks = header.headerSize >= kAlphaMaskHeaderBytes ? 4 : 3;
+        for (int i = 0; i < masks; ++i) {
+            header.mask[i] = u32(raw + 40 + 4 * i);
+        }
+        return true;
+    }
     switch (header.headerSize) {
     case kCoreHeaderBytes:
         source.read(raw + 4, kCoreHeaderBytes - 4);
@@ -128,6 +166,8 @@ long long rowDataBytes(long long width, int bitCount) {
         return (width + 1) / 2;
     case 8:
         return width;
+    case 16:
+        return 2 * width;
     case 24:
         return 3 * width;
     default:
@@ -169,8 +209,47 @@ void expandRow32(const unsigned char* row, _VORNRGBAQUAD* out, int width) {
     }
 }
 
-/// Decodes uncompressed rows, the first in the file being the bottom row.
-/// False for an unsupported depth or a short row.
+/// One channel of a bit-field mask: the value (pixel & mask) >> shift,
+/// scaled from 0..max to 0..255 by v x 255 / max, truncated.
+struct MaskChannel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::uint64_t max = 0;
+
+    explicit MaskChannel(std::uint32_t m) : mask(m) {
+        if (m != 0) {
+            while (!((m >> shift) & 1)) {
+                ++shift;
+            }
+            max = m >> shift;
+        }
+    }
+    unsigned char operator()(std::uint32_t pixel, unsigned char absent) const {
+        if (max == 0) {
+            return absent;
+        }
+        return static_cast<unsigned char>(((pixel & mask) >> shift) * 255 / max);
+    }
+};
+
+/// Pixels of 16 or 32 bits through the header's masks; alpha 255 where
+/// there is no alpha mask.
+void expandRowMasked(const unsigned char* row, _VORNRGBAQUAD* out, int width,
+                     const BmpHeader& header) {
+    const MaskChannel red(header.mask[0]);
+    const MaskChannel green(header.mask[1]);
+    const MaskChannel blue(header.mask[2]);
+    const MaskChannel alpha(header.mask[3]);
+    const int bytes = header.bitCount / 8;
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t p = bytes == 2 ? u16(row) : u32(row);
+        out[x] = packColour(red(p, 0), green(p, 0), blue(p, 0), alpha(p, 255));
+        row += bytes;
+    }
+}
+
+/// Decodes uncompressed rows, the first in the file being the bottom row
+/// (the top row for a top-down file). False for a short row.
 bool decodeRows(ByteSource& source, const BmpHeader& header, VornBuffer& buffer,
                 const BmpColourTable& table) {
     const int width = buffer.getWidth();
@@ -179,14 +258,20 @@ bool decodeRows(ByteSource& source, const BmpHeader& header, VornBuffer& buffer,
                                                         ~static_cast<long long>(3));
     std::vector<unsigned char> storage(padded);
     unsigned char* row = storage.data();
+    const bool masked = header.mask[0] | header.mask[1] | header.mask[2] | header.mask[3];
     bool ok = true;
-    for (int y = height - 1; y >= 0 && ok; --y) {
+    for (int i = 0; i < height && ok; ++i) {
+        const int y = header.topDown ? i : height - 1 - i;
         if (source.read(row, padded) != padded) {
             noteFailure(Status::Corrupt, "BMP: the pixel rows end early");
             ok = false;
             break;
         }
         _VORNRGBAQUAD* out = buffer.getPixels() + static_cast<std::size_t>(y) * width;
+        if (masked) {
+            expandRowMasked(row, out, width, header);
+            continue;
+        }
         switch (header.bitCount) {
         case 1:
             expandRow1(row, y, buffer, table);
@@ -374,7 +459,7 @@ bool decodeRLE4(VornBuffer& buffer, const BmpColourTable& table, ByteSource& sou
     return decodeRunLength(buffer, source, encoded, absolute);
 }
 
-VornBuffer* readBMP(ByteSource& source) {
+VornBuffer* readBMP(ByteSource& source, bool extended) {
     unsigned char fileHeader[kFileHeaderBytes];
     if (source.read(fileHeader, kFileHeaderBytes) != kFileHeaderBytes) {
         noteFailure(Status::Corrupt, "BMP: file header cut short");
@@ -393,12 +478,35 @@ VornBuffer* readBMP(ByteSource& source) {
         return nullptr;
     }
     header.headerSize = u32(sizeField);
-    if (!readInfoHeader(source, header)) {
-        noteFailure(header.headerSize >= kCoreHeaderBytes && header.headerSize <= 124
+    if (!readInfoHeader(source, header, extended)) {
+        noteFailure(header.headerSize >= kCoreHeaderBytes && header.headerSize <= kV5HeaderBytes
                         ? Status::Unsupported
                         : Status::Corrupt,
                     "BMP: header size " + std::to_string(header.headerSize));
         return nullptr;
+    }
+
+    // Bit fields: the masks follow a 40-byte header (three, or four with
+    // alpha), or lie in the larger headers. Without them 16-bit pixels are
+    // 5-5-5 and 32-bit ones are read as the plain reader does.
+    const bool bitFields = header.compression == kCompressionBitFields ||
+                           header.compression == kCompressionAlphaBitFields;
+    const bool masked = extended && bitFields && (header.bitCount == 16 || header.bitCount == 32);
+    long long maskBytes = 0;
+    if (masked && header.headerSize == kInfoHeaderBytes) {
+        unsigned char raw[16] = {};
+        maskBytes = header.compression == kCompressionAlphaBitFields ? 16 : 12;
+        source.read(raw, static_cast<std::size_t>(maskBytes));
+        for (int i = 0; i < 4; ++i) {
+            header.mask[i] = i * 4 < maskBytes ? u32(raw + 4 * i) : 0;
+        }
+    } else if (extended && header.compression == kCompressionNone && header.bitCount == 16) {
+        header.mask[0] = 0x7C00;
+        header.mask[1] = 0x03E0;
+        header.mask[2] = 0x001F;
+        header.mask[3] = 0;
+    } else if (!masked) {
+        std::fill(std::begin(header.mask), std::end(header.mask), 0);
     }
 
     BmpColourTable table;
@@ -406,7 +514,7 @@ VornBuffer* readBMP(ByteSource& source) {
     // The pixel data starts at the file header's offset, or right after
     // the table when the offset points into the headers or the table.
     const long long tableEnd =
-        kFileHeaderBytes + static_cast<long long>(header.headerSize) + tableBytes;
+        kFileHeaderBytes + static_cast<long long>(header.headerSize) + maskBytes + tableBytes;
     const long long gap = static_cast<long long>(header.dataOffset) - tableEnd;
     if (gap > 0) {
         source.skip(static_cast<unsigned long long>(gap));
@@ -421,17 +529,23 @@ VornBuffer* readBMP(ByteSource& source) {
     const bool rle4 = header.compression == kCompressionRle4;
     if (header.compression == kCompressionNone) {
         const int b = header.bitCount;
-        if (b != 1 && b != 4 && b != 8 && b != 24 && b != 32) {
+        if (b != 1 && b != 4 && b != 8 && b != 24 && b != 32 && !(extended && b == 16)) {
             noteFailure(Status::Unsupported, "BMP: " + std::to_string(b) + " bits per pixel");
             return nullptr;
         }
-    } else if (!(rle8 && header.bitCount == 8) && !(rle4 && header.bitCount == 4)) {
-        // Bit fields, embedded JPEG or PNG, and run-length codes at a
-        // depth they were not made for.
+    } else if (!masked && !(rle8 && header.bitCount == 8) && !(rle4 && header.bitCount == 4)) {
+        // Bit fields (for the plain reader), embedded JPEG or PNG, and
+        // run-length codes at a depth they were not made for.
         noteFailure(Status::Unsupported, "BMP: compression " + std::to_string(header.compression) +
                                              " at " + std::to_string(header.bitCount) +
                                              " bits per pixel");
         return nullptr;
+    }
+    // A negative height stores the rows from the top down; run-length
+    // streams are bottom-up by definition.
+    if (extended && header.height < 0 && header.height != INT32_MIN && !rle8 && !rle4) {
+        header.height = -header.height;
+        header.topDown = true;
     }
 
     // The size must be one Build accepts and one the file can justify,

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The BMP writer: an uncompressed 24-bit file with a 40-byte information
 // header, every pixel flattened onto the background colour (black without
-// one).
+// one); or, asked for alpha, a 32-bit file with a 124-byte header whose
+// bit-field masks name the blue, green, red and alpha bytes.
 
 #include "core/core.h"
 #include "io/io.h"
@@ -15,6 +16,11 @@ namespace vorn::detail {
 namespace {
 
 constexpr std::uint32_t kHeadersBytes = 54;
+constexpr std::uint32_t kV5HeaderBytes = 124;
+constexpr std::uint32_t kV5HeadersBytes = 14 + kV5HeaderBytes;
+constexpr std::uint32_t kCompressionBitFields = 3;
+constexpr std::uint32_t kColourSpaceSrgb = 0x73524742; // 'sRGB'
+constexpr std::uint32_t kIntentImages = 4;             // LCS_GM_IMAGES
 
 /// Bytes of converted rows gathered before each write.
 constexpr std::size_t kBlockBytes = 256 * 1024;
@@ -56,6 +62,46 @@ void flattenRow(const _VORNRGBAQUAD* in, int width, _VORNRGBAQUAD bg, unsigned c
     }
 }
 
+/// The 32-bit file: the buffer's own bytes (blue, green, red, alpha, not
+/// premultiplied), bottom row first, under a BITMAPV5HEADER in the sRGB
+/// colour space.
+int writeBMPWithAlpha(const VornBuffer& buffer, ByteSink& sink) {
+    const int width = buffer.getWidth();
+    const int height = buffer.getHeight();
+    // Build keeps the pixel block below 2^31 bytes.
+    const std::uint32_t rowBytes = 4 * static_cast<std::uint32_t>(width);
+    const std::uint32_t imageBytes = rowBytes * static_cast<std::uint32_t>(height);
+
+    unsigned char headers[kV5HeadersBytes] = {};
+    headers[0] = 'B';
+    headers[1] = 'M';
+    put32(headers + 2, kV5HeadersBytes + imageBytes);
+    put32(headers + 10, kV5HeadersBytes);
+    unsigned char* info = headers + 14;
+    put32(info + 0, kV5HeaderBytes);
+    put32(info + 4, static_cast<std::uint32_t>(width));
+    put32(info + 8, static_cast<std::uint32_t>(height));
+    put16(info + 12, 1);
+    put16(info + 14, 32);
+    put32(info + 16, kCompressionBitFields);
+    put32(info + 20, imageBytes);
+    put32(info + 24, static_cast<std::uint32_t>(buffer.getPixelsPerMetreX()));
+    put32(info + 28, static_cast<std::uint32_t>(buffer.getPixelsPerMetreY()));
+    put32(info + 40, 0x00FF0000); // red
+    put32(info + 44, 0x0000FF00); // green
+    put32(info + 48, 0x000000FF); // blue
+    put32(info + 52, 0xFF000000); // alpha
+    put32(info + 56, kColourSpaceSrgb);
+    put32(info + 108, kIntentImages);
+
+    bool ok = sink.write(headers, kV5HeadersBytes);
+    const _VORNRGBAQUAD* pixels = buffer.getPixels();
+    for (int y = height - 1; y >= 0 && ok; --y) {
+        ok = sink.write(pixels + static_cast<std::size_t>(y) * width, rowBytes);
+    }
+    return ok ? 0 : -1;
+}
+
 } // namespace
 
 unsigned char flattenChannelReference(unsigned c, unsigned a, unsigned bg) {
@@ -74,13 +120,16 @@ unsigned char flattenChannel(unsigned c, unsigned a, unsigned bg) {
     return flattenChannelReference(c, a, bg);
 }
 
-int writeBMP(const VornBuffer& buffer, ByteSink& sink) {
+int writeBMP(const VornBuffer& buffer, ByteSink& sink, bool alpha) {
     const int width = buffer.getWidth();
     const int height = buffer.getHeight();
     const _VORNRGBAQUAD* pixels = buffer.getPixels();
     if (!pixels || width < 1 || height < 1) {
         noteFailure(Status::InvalidArgument, "BMP: buffer without pixels");
         return -1;
+    }
+    if (alpha) {
+        return writeBMPWithAlpha(buffer, sink);
     }
     // A buffer holds at most 2^31 - 1 bytes of 4-byte pixels, so 3-byte
     // rows with padding and the 54 header bytes stay below 2^32.

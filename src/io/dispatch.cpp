@@ -44,6 +44,11 @@ bool isJfifSignature(const unsigned char* head) {
            head[6] == 'J' && head[7] == 'F';
 }
 
+// Any JPEG: a start-of-image marker followed by another marker.
+bool isJpegSignature(const unsigned char* head) {
+    return head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+}
+
 bool isBmpSignature(const unsigned char* head) {
     return head[0] == 'B' && head[1] == 'M';
 }
@@ -107,7 +112,7 @@ bool writable(const VornBuffer& buffer, int format) {
 
 } // namespace
 
-int formatFromContent(ByteSource& source) {
+int formatFromContent(ByteSource& source, bool extended) {
     // Bytes a short file does not supply stay 0, which no signature test
     // accepts in the places it looks at.
     unsigned char head[kSignatureBytes] = {};
@@ -121,22 +126,26 @@ int formatFromContent(ByteSource& source) {
     if (got >= 8 && isJfifSignature(head)) {
         return kFormatJpeg;
     }
+    if (extended && got >= 3 && isJpegSignature(head)) {
+        return kFormatJpeg;
+    }
     if (got >= 2 && isBmpSignature(head)) {
         return kFormatBmp;
     }
     return kFormatUnknown;
 }
 
-VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::path* name) {
+VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::path* name,
+                      const ReadOptions& options) {
     if (!knownCode(format)) {
         noteRefusedCode(format);
         return nullptr;
     }
     try {
         if (format == 0) {
-            format = formatFromContent(source);
+            format = formatFromContent(source, options.extended);
             if (format < 0 && name) {
-                format = formatFromExtension(*name);
+                format = formatFromExtension(*name, options.extended);
             }
             if (format < 0) {
                 // Neither content nor extension says: the image library tries.
@@ -155,7 +164,7 @@ VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::pat
             return nullptr;
 #endif
         default:
-            return readBMP(source);
+            return readBMP(source, options.extended);
         }
     } catch (const std::bad_alloc&) {
         noteFailure(Status::OutOfMemory, "out of memory for the image");
@@ -171,20 +180,63 @@ int writeImage(const VornBuffer& buffer, int format, ByteSink& sink, const Write
         switch (format) {
 #if defined(VORN_HAVE_PNG)
         case kFormatPng:
-            return writePNG(buffer, sink);
+            return writePNG(buffer, sink, options.pngCompression);
 #endif
 #if defined(VORN_HAVE_IMAGELIB)
         case kFormatJpeg:
-            return writeLibraryImage(buffer, sink, options.jpegQuality);
+            return writeLibraryImage(buffer, sink, options);
 #endif
         default:
-            (void)options;
-            return writeBMP(buffer, sink);
+            return writeBMP(buffer, sink, options.bmpAlpha);
         }
     } catch (const std::bad_alloc&) {
         noteFailure(Status::OutOfMemory, "out of memory for the file");
         return -1;
     }
+}
+
+VornBuffer* readImageFile(const std::filesystem::path& path, int format,
+                          const ReadOptions& options) {
+    VornBuffer* buffer = nullptr;
+    try {
+        // A refused code never opens the file.
+        if (!knownCode(format)) {
+            noteRefusedCode(format);
+        } else if (const std::unique_ptr<ByteSource> source = openFileSource(path)) {
+            buffer = readImage(*source, format, &path, options);
+        }
+    } catch (const std::bad_alloc&) {
+        noteFailure(Status::OutOfMemory, "out of memory");
+    }
+    return buffer;
+}
+
+int writeImageFile(const VornBuffer& buffer, const std::filesystem::path& path, int format,
+                   const WriteOptions& options, bool extendedNames) {
+    int result = -1;
+    try {
+        if (!knownCode(format)) {
+            noteRefusedCode(format);
+        } else {
+            if (format == 0) {
+                format = formatFromExtension(path, extendedNames);
+            }
+            // Everything that can be refused without the file is refused
+            // before it is opened, so that a refusal never touches it.
+            if (format < 0) {
+                noteFailure(Status::InvalidArgument, "no writable format for the extension");
+            } else if (writable(buffer, format)) {
+                if (const std::unique_ptr<ByteSink> sink = openFileSink(path)) {
+                    if (writeImage(buffer, format, *sink, options) == 0 && sink->commit()) {
+                        result = 0;
+                    }
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        noteFailure(Status::OutOfMemory, "out of memory");
+    }
+    return result;
 }
 
 namespace {
@@ -207,17 +259,7 @@ int formatOfFile(const std::filesystem::path& path) {
 
 VornBuffer* readFile(const std::filesystem::path& path, int format) {
     FailureRecord record(displayName(path));
-    VornBuffer* buffer = nullptr;
-    try {
-        // A refused code never opens the file.
-        if (!knownCode(format)) {
-            noteRefusedCode(format);
-        } else if (const std::unique_ptr<ByteSource> source = openFileSource(path)) {
-            buffer = readImage(*source, format, &path);
-        }
-    } catch (const std::bad_alloc&) {
-        noteFailure(Status::OutOfMemory, "out of memory");
-    }
+    VornBuffer* buffer = readImageFile(path, format);
     if (!buffer) {
         record.publish(Status::Corrupt, "cannot read the image");
     }
@@ -226,29 +268,7 @@ VornBuffer* readFile(const std::filesystem::path& path, int format) {
 
 int writeFile(const VornBuffer& buffer, const std::filesystem::path& path, int format) {
     FailureRecord record(displayName(path));
-    int result = -1;
-    try {
-        if (!knownCode(format)) {
-            noteRefusedCode(format);
-        } else {
-            if (format == 0) {
-                format = formatFromExtension(path);
-            }
-            // Everything that can be refused without the file is refused
-            // before it is opened, so that a refusal never touches it.
-            if (format < 0) {
-                noteFailure(Status::InvalidArgument, "no writable format for the extension");
-            } else if (writable(buffer, format)) {
-                if (const std::unique_ptr<ByteSink> sink = openFileSink(path)) {
-                    if (writeImage(buffer, format, *sink) == 0 && sink->commit()) {
-                        result = 0;
-                    }
-                }
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        noteFailure(Status::OutOfMemory, "out of memory");
-    }
+    const int result = writeImageFile(buffer, path, format);
     if (result != 0) {
         record.publish(Status::WriteFailed, "cannot write the file");
     }

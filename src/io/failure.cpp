@@ -72,6 +72,16 @@ FailureRecord::~FailureRecord() {
     pending = PendingFailure();
 }
 
+Failure FailureRecord::compose(Status fallback, const char* what) const {
+    Failure failure{failureNoted() ? pending.status : fallback,
+                    failureNoted() ? pending.what : std::string(what)};
+    if (!file_.empty()) {
+        failure.message += ": ";
+        failure.message += file_;
+    }
+    return failure;
+}
+
 void FailureRecord::publish(Status fallback, const char* what) {
     // Building the message may itself run out of memory; the status is set
     // first, so that it is right whatever happens to the text.

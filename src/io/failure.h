@@ -32,6 +32,9 @@ public:
 
     void setFile(std::string file) { file_ = std::move(file); }
     void publish(Status fallback, const char* what);
+    /// The failure publish() would record, without recording it (for the
+    /// C++ interface, which throws it instead).
+    Failure compose(Status fallback, const char* what) const;
 
 private:
     std::string file_;

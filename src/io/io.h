@@ -25,36 +25,80 @@ constexpr int kFormatUnknown = -1;
 /// The largest side of a JPEG file (libjpeg's limit).
 constexpr long long kMaxJpegSide = 65500;
 
+/// Settings of the readers. VornBuffer::Read, GetFormat and readMemory use
+/// the defaults.
+struct ReadOptions {
+    /// The C++ interface's reading: BMP files beyond the plain reader (see
+    /// readBMP), JPEG recognised by FF D8 FF whatever its first segment,
+    /// and the extensions .jpeg, .jpe and .jfif as JPEG.
+    bool extended = false;
+};
+
 /// Settings of the writers. VornBuffer::write and writeMemory use the
 /// defaults.
 struct WriteOptions {
     int jpegQuality = 50; ///< 1 to 100
+    /// JPEG: every pixel flattened onto the background colour (white
+    /// without one) as the BMP writer flattens, instead of alpha dropped.
+    bool jpegFlatten = false;
+    /// JPEG: the density in dots per inch for the JFIF header, rounded to
+    /// whole numbers (1 to 65,535); 0 or less writes none (aspect 1:1).
+    double jpegDpiX = 0.0;
+    double jpegDpiY = 0.0;
+    /// PNG: zlib's compression level 0 to 9, -1 for libpng's default.
+    int pngCompression = -1;
+    /// BMP: 32 bits with alpha under a 124-byte header and bit-field masks,
+    /// instead of 24 bits flattened onto the background.
+    bool bmpAlpha = false;
 };
 
 /// The format code from the path's extension alone (.png, .gif, .jpg, .bmp,
 /// case-insensitive; the text after the last dot of the file name), else
 /// -1. Both '/' and '\\' end a folder name.
 int formatFromExtension(const std::filesystem::path& path);
+/// As formatFromExtension, with .jpeg, .jpe and .jfif also giving 1 when
+/// `extended`.
+int formatFromExtension(const std::filesystem::path& path, bool extended);
 /// The format code from the first bytes of the source (which are not
-/// consumed), -1 when no signature matches.
-int formatFromContent(ByteSource& source);
+/// consumed), -1 when no signature matches. `extended` takes every JPEG
+/// (FF D8 FF), not only those starting with the JFIF segment.
+int formatFromContent(ByteSource& source, bool extended = false);
 
 /// Reads an image from the source. `format` 0 detects from the content,
 /// with the extension of `name` as fallback when there is one; other codes
 /// as VornBuffer::Read takes them. Null on failure (the reason noted).
-VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::path* name);
+VornBuffer* readImage(ByteSource& source, int format, const std::filesystem::path* name,
+                      const ReadOptions& options = ReadOptions());
 /// Encodes the buffer as format 1, 2 or 3 into the sink (not committed);
 /// 0 or -1 (the reason noted).
 int writeImage(const VornBuffer& buffer, int format, ByteSink& sink,
                const WriteOptions& options = WriteOptions());
 
+/// Reads the file at `path` as readImage does (the extension as fallback).
+/// Null on failure (the reason noted); a refused code never opens the file.
+VornBuffer* readImageFile(const std::filesystem::path& path, int format,
+                          const ReadOptions& options = ReadOptions());
+/// Writes the buffer to the file at `path` as `format` (0: from the
+/// extension, as formatFromExtension(path, options' extended) gives it),
+/// replacing it safely; everything that can be refused without the file
+/// is refused before it is opened. 0 or -1 (the reason noted).
+int writeImageFile(const VornBuffer& buffer, const std::filesystem::path& path, int format,
+                   const WriteOptions& options = WriteOptions(), bool extendedNames = false);
+
 // Readers take the source positioned at the start of the image and return a
 // new buffer owned by the caller, or null. Writers return 0 or -1 and leave
 // committing to the caller. Every failure notes its reason.
-VornBuffer* readBMP(ByteSource& source);
-int writeBMP(const VornBuffer& buffer, ByteSink& sink);
+/// readBMP reads what VornBuffer::Read reads; `extended` also takes the
+/// 52-, 56-, 108- and 124-byte headers, top-down rows (a negative height,
+/// uncompressed), 16 bits per pixel (5-5-5 without masks) and bit-field
+/// masks of 16- and 32-bit pixels (compression 3 and 6), alpha included.
+VornBuffer* readBMP(ByteSource& source, bool extended = false);
+/// writeBMP writes 24 bits flattened, or with `alpha` 32 bits (blue,
+/// green, red, alpha bytes) under a 124-byte header whose masks name them.
+int writeBMP(const VornBuffer& buffer, ByteSink& sink, bool alpha = false);
 VornBuffer* readPNG(ByteSource& source);
-int writePNG(const VornBuffer& buffer, ByteSink& sink);
+/// writePNG at zlib's `compression` level 0 to 9 (-1: libpng's default).
+int writePNG(const VornBuffer& buffer, ByteSink& sink, int compression = -1);
 /// The image library's reader (JPEG, GIF and every file not recognised as
 /// PNG or BMP) and its JPEG writer. Present when the library is built with
 /// VORN_WITH_IMAGELIB (the macro VORN_HAVE_IMAGELIB is then defined for the
@@ -67,10 +111,11 @@ int writePNG(const VornBuffer& buffer, ByteSink& sink);
 /// (unit 1) unless both values truncate to 0; otherwise the density stays
 /// 3780 pixels per metre. Background and transparency are not set.
 VornBuffer* readLibraryImage(ByteSource& source);
-/// writeLibraryImage: a baseline JPEG at the given quality (50 for
-/// VornBuffer::write) with 4:2:0 colour subsampling; alpha, density,
-/// background and transparency are not written.
-int writeLibraryImage(const VornBuffer& buffer, ByteSink& sink, int quality);
+/// writeLibraryImage: a baseline JPEG at options.jpegQuality (50 for
+/// VornBuffer::write) with 4:2:0 colour subsampling; alpha is dropped (or
+/// the pixels flattened, jpegFlatten) and the density written only when
+/// the options give one; background and transparency are not written.
+int writeLibraryImage(const VornBuffer& buffer, ByteSink& sink, const WriteOptions& options);
 
 // ---------------------------------------------------------------------------
 // BMP decoding steps

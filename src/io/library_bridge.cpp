@@ -14,6 +14,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace vorn::detail {
 
@@ -186,20 +187,38 @@ VornBuffer* readLibraryImage(ByteSource& source) {
     }
 }
 
-int writeLibraryImage(const VornBuffer& buffer, ByteSink& sink, int quality) {
+int writeLibraryImage(const VornBuffer& buffer, ByteSink& sink, const WriteOptions& options) {
     try {
         const int width = buffer.getWidth();
         const int height = buffer.getHeight();
         // Build keeps width x height x 4 within a signed 32-bit value, so
         // the pixel count fits as well. The library only reads the pixels.
         const long pixelCount = static_cast<long>(width * height);
+        const _VORNRGBAQUAD* pixels = buffer.getPixels();
+        std::vector<_VORNRGBAQUAD> flattened;
+        if (options.jpegFlatten) {
+            _VORNRGBAQUAD bg = packColour(255, 255, 255, 255);
+            unsigned char red;
+            unsigned char green;
+            unsigned char blue;
+            if (buffer.getBackground(&red, &green, &blue)) {
+                bg = packColour(red, green, blue, 255);
+            }
+            flattened.assign(pixels, pixels + pixelCount);
+            for (_VORNRGBAQUAD& p : flattened) {
+                p = packColour(flattenChannel(p.red, p.alpha, bg.red),
+                               flattenChannel(p.green, p.alpha, bg.green),
+                               flattenChannel(p.blue, p.alpha, bg.blue), 255);
+            }
+            pixels = flattened.data();
+        }
         TalvoImage::TalvoMainImage image(
             static_cast<unsigned int>(width), static_cast<unsigned int>(height), kBgra, true,
-            reinterpret_cast<unsigned char*>(const_cast<_VORNRGBAQUAD*>(buffer.getPixels())),
-            pixelCount, true);
+            reinterpret_cast<unsigned char*>(const_cast<_VORNRGBAQUAD*>(pixels)), pixelCount, true);
+        image.SetResolutionInch(options.jpegDpiX, options.jpegDpiY);
         image.WriteImage(
             [&sink](const unsigned char* data, std::size_t size) { return sink.write(data, size); },
-            kJpeg, quality);
+            kJpeg, options.jpegQuality);
     } catch (const std::bad_alloc&) {
         noteFailure(Status::OutOfMemory, "out of memory");
         return -1;

@@ -107,4 +107,45 @@ int formatFromExtension(const std::filesystem::path& path) {
 
 #endif
 
+namespace {
+
+/// Whether the file name's text after its last dot equals `lower` (ASCII,
+/// lower case) but for the case of A to Z; for narrow and wide paths alike.
+template <typename Char>
+bool extensionIs(const std::basic_string<Char>& text, const char* lower) {
+    const Char separators[] = {Char('/'), Char('\\'), Char(0)};
+    const std::size_t separator = text.find_last_of(separators);
+    const std::size_t dot = text.find_last_of(Char('.'));
+    if (dot == std::basic_string<Char>::npos ||
+        (separator != std::basic_string<Char>::npos && dot < separator)) {
+        return false;
+    }
+    std::size_t i = dot;
+    for (; i < text.size() && *lower; ++i, ++lower) {
+        Char c = text[i];
+        if (c >= Char('A') && c <= Char('Z')) {
+            c = static_cast<Char>(c - Char('A') + Char('a'));
+        }
+        if (c != static_cast<Char>(*lower)) {
+            return false;
+        }
+    }
+    return i == text.size() && !*lower;
+}
+
+} // namespace
+
+int formatFromExtension(const std::filesystem::path& path, bool extended) {
+    const int format = formatFromExtension(path);
+    if (format != kFormatUnknown || !extended) {
+        return format;
+    }
+    for (const char* jpeg : {".jpeg", ".jpe", ".jfif"}) {
+        if (extensionIs(path.native(), jpeg)) {
+            return kFormatJpeg;
+        }
+    }
+    return kFormatUnknown;
+}
+
 } // namespace vorn::detail

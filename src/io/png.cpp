@@ -214,13 +214,16 @@ struct PngWrite {
     png_bytepp rows = nullptr;
 };
 
-bool writeRows(PngWrite& w, const VornBuffer& buffer) {
+bool writeRows(PngWrite& w, const VornBuffer& buffer, int compression) {
     if (setjmp(png_jmpbuf(w.png))) {
         return false;
     }
     const int width = buffer.getWidth();
     const int height = buffer.getHeight();
     png_set_write_fn(w.png, w.sink, writeToSink, flushNothing);
+    if (compression >= 0) {
+        png_set_compression_level(w.png, compression > 9 ? 9 : compression);
+    }
     // libpng's default limit of a million pixels a side would refuse sizes
     // that Build accepts (and that the reader takes).
     png_set_user_limits(w.png, kMaxSide, kMaxSide);
@@ -314,7 +317,7 @@ VornBuffer* readPNG(ByteSource& source) {
     return buffer;
 }
 
-int writePNG(const VornBuffer& buffer, ByteSink& sink) {
+int writePNG(const VornBuffer& buffer, ByteSink& sink, int compression) {
     if (!buffer.getPixels() || buffer.getWidth() < 1 || buffer.getHeight() < 1) {
         noteFailure(Status::InvalidArgument, "PNG: buffer without pixels");
         return -1;
@@ -325,7 +328,7 @@ int writePNG(const VornBuffer& buffer, ByteSink& sink) {
     bool ok = w.png != nullptr;
     if (ok) {
         w.info = png_create_info_struct(w.png);
-        ok = w.info != nullptr && writeRows(w, buffer);
+        ok = w.info != nullptr && writeRows(w, buffer, compression);
     }
     if (!ok) {
         // A failed write of the sink has noted its own reason already.

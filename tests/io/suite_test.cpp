@@ -3,8 +3,11 @@
 // every valid PngSuite file equals the independent decoder's pixels and
 // every corrupt one fails; the BMP
 // Suite's good files within the reader's formats equal theirs, the others
-// fail; questionable and bad files give a buffer or null, never a crash.
+// fail (the C++ interface reads them all: tests/api); questionable and bad
+// files give a buffer or null, never a crash, through the plain and the
+// extended readers.
 
+#include "io/io.h"
 #include "io_test.h"
 
 #include <map>
@@ -27,6 +30,21 @@ std::vector<std::string> filesIn(const std::string& folder, const std::string& e
 /// both ways in its own format.
 BufferPtr readSuiteFile(const std::string& folder, const std::string& name) {
     return readBothWays(testdataDir() + "/" + folder + "/" + name, folder == "pngsuite" ? 2 : 3);
+}
+
+/// The suite file as the C++ interface reads it (vorn::Image::read and
+/// decode: the extended readers), from the file and from memory alike; null
+/// when they refuse it.
+BufferPtr readExtended(const std::string& folder, const std::string& name) {
+    const std::string path = testdataDir() + "/" + folder + "/" + name;
+    vorn::detail::ReadOptions extended;
+    extended.extended = true;
+    BufferPtr fromFile(vorn::detail::readImageFile(path, 0, extended));
+    const Bytes bytes = readFileBytes(path);
+    vorn::detail::MemorySource source(bytes.data(), bytes.size());
+    BufferPtr fromMemory(vorn::detail::readImage(source, 0, nullptr, extended));
+    EXPECT_EQ(fingerprint(fromFile.get()), fingerprint(fromMemory.get()));
+    return fromFile;
 }
 
 /// The reference of a suite file; some files are compared with the
@@ -112,9 +130,14 @@ TEST(BmpSuite, GoodFilesWithinTheFormatsEqualTheReference) {
 // Questionable and bad files: those the reader accepts (true) give the
 // reference's pixels where there is one; the others give null. The
 // questionable run-length files leave exactly the 416 pixels their streams
-// skip transparent black.
+// skip transparent black. The extended reader also accepts the files named
+// in `extendedOnly`.
 TEST(BmpSuite, QuestionableAndBadFilesGiveTheirPixelsOrNull) {
     VORN_REQUIRE_TESTDATA();
+    const std::set<std::string> extendedOnly = {
+        "q/rgb16-231.bmp",    "q/rgb24lprof.bmp", "q/rgb24prof.bmp",   "q/rgb32-111110.bmp",
+        "q/rgb32bf-xbgr.bmp", "q/rgb32h52.bmp",   "q/rgba16-4444.bmp", "q/rgba32.bmp",
+        "q/rgba32abf.bmp",    "q/rgba32h56.bmp"};
     const std::map<std::string, bool> accepted = {
         {"q/pal1p1.bmp", true},         {"q/pal2.bmp", false},
         {"q/pal4rletrns.bmp", true},    {"q/pal8offs.bmp", true},
@@ -143,6 +166,15 @@ TEST(BmpSuite, QuestionableAndBadFilesGiveTheirPixelsOrNull) {
             ASSERT_EQ(accepted.count(key), 1u) << "file not in the table";
             BufferPtr b = readSuiteFile(std::string("bmpsuite/") + folder, name);
             ASSERT_EQ(b != nullptr, accepted.at(key));
+            const BufferPtr extended = readExtended(std::string("bmpsuite/") + folder, name);
+            ASSERT_EQ(extended != nullptr, accepted.at(key) || extendedOnly.count(key));
+            if (b) {
+                EXPECT_EQ(words(*b), words(*extended));
+            } else if (extended && *folder == 'q' &&
+                       std::filesystem::exists(testdataDir() + "/reference/bmpsuite/q/" +
+                                               name.substr(0, name.size() - 4) + ".pam")) {
+                EXPECT_EQ(firstDifference(*extended, referenceOf("bmpsuite/q", name)), "");
+            }
             ++files;
             if (!b || *folder == 'b') {
                 continue;
