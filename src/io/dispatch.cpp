@@ -171,7 +171,7 @@ int writeImage(const VornBuffer& buffer, int format, ByteSink& sink, const Write
         switch (format) {
 #if defined(VORN_HAVE_PNG)
         case kFormatPng:
-            return writePNG(buffer, sink);
+            return writePNG(buffer, sink, options.pngCompression);
 #endif
 #if defined(VORN_HAVE_IMAGELIB)
         case kFormatJpeg:

@@ -29,6 +29,9 @@ constexpr long long kMaxJpegSide = 65500;
 /// defaults.
 struct WriteOptions {
     int jpegQuality = 50; ///< 1 to 100
+    /// PNG compression as zlib counts it: 0 (stored) to 9 (smallest), -1
+    /// the default. Only the compressed bytes depend on it.
+    int pngCompression = -1;
 };
 
 /// The format code from the path's extension alone (.png, .gif, .jpg, .bmp,
@@ -54,7 +57,8 @@ int writeImage(const VornBuffer& buffer, int format, ByteSink& sink,
 VornBuffer* readBMP(ByteSource& source);
 int writeBMP(const VornBuffer& buffer, ByteSink& sink);
 VornBuffer* readPNG(ByteSource& source);
-int writePNG(const VornBuffer& buffer, ByteSink& sink);
+/// writePNG: `compression` as WriteOptions::pngCompression.
+int writePNG(const VornBuffer& buffer, ByteSink& sink, int compression = -1);
 /// The image library's reader (JPEG, GIF and every file not recognised as
 /// PNG or BMP) and its JPEG writer. Present when the library is built with
 /// VORN_WITH_IMAGELIB (the macro VORN_HAVE_IMAGELIB is then defined for the

@@ -214,7 +214,7 @@ struct PngWrite {
     png_bytepp rows = nullptr;
 };
 
-bool writeRows(PngWrite& w, const VornBuffer& buffer) {
+bool writeRows(PngWrite& w, const VornBuffer& buffer, int compression) {
     if (setjmp(png_jmpbuf(w.png))) {
         return false;
     }
@@ -224,6 +224,9 @@ bool writeRows(PngWrite& w, const VornBuffer& buffer) {
     // libpng's default limit of a million pixels a side would refuse sizes
     // that Build accepts (and that the reader takes).
     png_set_user_limits(w.png, kMaxSide, kMaxSide);
+    if (compression >= 0 && compression <= 9) {
+        png_set_compression_level(w.png, compression);
+    }
     png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
                  8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -314,7 +317,7 @@ VornBuffer* readPNG(ByteSource& source) {
     return buffer;
 }
 
-int writePNG(const VornBuffer& buffer, ByteSink& sink) {
+int writePNG(const VornBuffer& buffer, ByteSink& sink, int compression) {
     if (!buffer.getPixels() || buffer.getWidth() < 1 || buffer.getHeight() < 1) {
         noteFailure(Status::InvalidArgument, "PNG: buffer without pixels");
         return -1;
@@ -325,7 +328,7 @@ int writePNG(const VornBuffer& buffer, ByteSink& sink) {
     bool ok = w.png != nullptr;
     if (ok) {
         w.info = png_create_info_struct(w.png);
-        ok = w.info != nullptr && writeRows(w, buffer);
+        ok = w.info != nullptr && writeRows(w, buffer, compression);
     }
     if (!ok) {
         // A failed write of the sink has noted its own reason already.
