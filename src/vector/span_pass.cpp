@@ -161,7 +161,7 @@ public:
             fillPixels(row_ + from, n, p_.colour);
             return;
         case Painter::Blend:
-            blendColourSpan(row_ + from, n, p_.colour, ahead_);
+            blendColourRow(row_ + from, n, p_.colour, ahead_);
             return;
         case Painter::Texture:
             texture(from, to);

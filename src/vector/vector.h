@@ -126,15 +126,6 @@ struct Painter {
 /// The painter of fillPolygon's mode.
 Painter modePainter(int mode, _VORNRGBAQUAD colour);
 
-/// Blends `colour` (extra opacity 255) into n pixels, at the core's kernel
-/// level (kernelLevel); the reference is the plain loop of pixel blends.
-/// With `ahead` not 0, the pixels `ahead` elements past those blended (the
-/// next row's, typically) are fetched into the cache on the way; they must
-/// lie in the same pixel block.
-void blendColourSpan(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour,
-                     std::ptrdiff_t ahead = 0);
-void blendColourSpanReference(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour);
-
 // ---------------------------------------------------------------------------
 // The span scan converter
 // ---------------------------------------------------------------------------

@@ -168,8 +168,8 @@ TEST_P(ColourSpan, BlendEqualsThePixelBlend) {
             }
             const _VORNRGBAQUAD colour = rgba(rng.byte(), rng.byte(), rng.byte(), alpha);
             std::vector<_VORNRGBAQUAD> expected = row;
-            vorn::detail::blendColourSpanReference(expected.data(), n, colour);
-            vorn::detail::blendColourSpan(row.data(), n, colour, trial % 2 ? 20 : 0);
+            vorn::detail::blendColourRowReference(expected.data(), n, colour, 0);
+            vorn::detail::blendColourRow(row.data(), n, colour, trial % 2 ? 20 : 0);
             for (std::size_t i = 0; i < row.size(); ++i) {
                 ASSERT_EQ(row[i], expected[i])
                     << "alpha " << alpha << " trial " << trial << " at " << i;

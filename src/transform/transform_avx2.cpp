@@ -18,24 +18,14 @@
 //   blocks at a time, and divide in double precision, exact likewise;
 // - rotation shears four pixels at once with exact rounding.
 
-#include "transform/transform.h"
+#include "transform/resize_dyadic_loops.h"
+#include "transform/transform_kernels.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstring>
-
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
-#define VORN_TRANSFORM_X86 1
 #include <immintrin.h>
-#else
-#define VORN_TRANSFORM_X86 0
-#endif
 
 namespace vorn::detail {
-
-#if VORN_TRANSFORM_X86
-
-#define VORN_AVX2 __attribute__((target("avx2")))
 
 namespace {
 
@@ -44,38 +34,38 @@ namespace {
 // ---------------------------------------------------------------------------
 
 // One channel of four pixels as doubles (byte `c` of each 32-bit lane).
-VORN_AVX2 inline __m256d channelOf(__m128i px, int c) {
+inline __m256d channelOf(__m128i px, int c) {
     const char z = -1; // pshufb zeroes a byte whose selector is negative
     const __m128i select =
         _mm_setr_epi8(static_cast<char>(c), z, z, z, static_cast<char>(c + 4), z, z, z,
                       static_cast<char>(c + 8), z, z, z, static_cast<char>(c + 12), z, z, z);
     return _mm256_cvtepi32_pd(_mm_shuffle_epi8(px, select));
 }
-VORN_AVX2 inline __m256d blueOf(__m128i px) {
+inline __m256d blueOf(__m128i px) {
     return channelOf(px, 0);
 }
-VORN_AVX2 inline __m256d greenOf(__m128i px) {
+inline __m256d greenOf(__m128i px) {
     return channelOf(px, 1);
 }
-VORN_AVX2 inline __m256d redOf(__m128i px) {
+inline __m256d redOf(__m128i px) {
     return channelOf(px, 2);
 }
-VORN_AVX2 inline __m256d alphaOf(__m128i px) {
+inline __m256d alphaOf(__m128i px) {
     return _mm256_cvtepi32_pd(_mm_srli_epi32(px, 24));
 }
 
 /// Four pixels picked from a window of eight by indices relative to it.
-VORN_AVX2 inline __m128i pick(__m256i window, __m128i relative) {
+inline __m128i pick(__m256i window, __m128i relative) {
     return _mm256_castsi256_si128(
         _mm256_permutevar8x32_epi32(window, _mm256_castsi128_si256(relative)));
 }
 
-VORN_AVX2 inline __m128i gather(const _VORNRGBAQUAD* row, __m128i index) {
+inline __m128i gather(const _VORNRGBAQUAD* row, __m128i index) {
     return _mm_i32gather_epi32(reinterpret_cast<const int*>(row), index, 4);
 }
 
 /// snapToByte of each lane, exactly as the scalar helper.
-VORN_AVX2 inline __m128i snapBytes(__m256d v) {
+inline __m128i snapBytes(__m256d v) {
     __m256d z = _mm256_add_pd(v, _mm256_set1_pd(kByteSnap));
     z = _mm256_max_pd(z, _mm256_setzero_pd()); // NaN gives 0
     z = _mm256_min_pd(z, _mm256_set1_pd(255.0));
@@ -86,7 +76,7 @@ VORN_AVX2 inline __m128i snapBytes(__m256d v) {
 /// lanes where it does not are added to `unsettled`. The approximations
 /// here lie in 0..256 (weighted means of bytes, alpha shares of at most
 /// one); NaN has no remainder within the margin and comes back unsettled.
-VORN_AVX2 inline __m128i settleBytes(__m256d approx, __m256d& unsettled) {
+inline __m128i settleBytes(__m256d approx, __m256d& unsettled) {
     const __m256d z = _mm256_add_pd(approx, _mm256_set1_pd(kByteSnap));
     const __m128i t = _mm256_cvttpd_epi32(z);
     const __m256d rest =
@@ -99,15 +89,24 @@ VORN_AVX2 inline __m128i settleBytes(__m256d approx, __m256d& unsettled) {
 }
 
 /// A lane mask of doubles as a mask of 32-bit lanes.
-VORN_AVX2 inline __m128i mask32(__m256d m) {
+inline __m128i mask32(__m256d m) {
     const __m256i low = _mm256_permutevar8x32_epi32(_mm256_castpd_si256(m),
                                                     _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6));
     return _mm256_castsi256_si128(low);
 }
 
-VORN_AVX2 inline __m128i packPixels(__m128i r, __m128i g, __m128i b, __m128i a) {
+inline __m128i packPixels(__m128i r, __m128i g, __m128i b, __m128i a) {
     return _mm_or_si128(_mm_or_si128(b, _mm_slli_epi32(g, 8)),
                         _mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(a, 24)));
+}
+
+/// The plain member for the lanes of `mask` (bit k: column x + k).
+void exactLanes(const ResampleJob& job, int mask, _VORNRGBAQUAD* out, int x, int y) {
+    for (int lane = 0; lane < 4; ++lane) {
+        if (mask & (1 << lane)) {
+            job.exactPixel(*job.source, out + x + lane, x + lane, y, job.sx, job.sy);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -115,7 +114,7 @@ VORN_AVX2 inline __m128i packPixels(__m128i r, __m128i g, __m128i b, __m128i a) 
 // ---------------------------------------------------------------------------
 
 // c[0] * w[0] + c[1] * w[1] + c[2] * w[2] + c[3] * w[3], added in that order.
-VORN_AVX2 inline __m256d tapSum(const __m256d* c, const __m256d* w) {
+inline __m256d tapSum(const __m256d* c, const __m256d* w) {
     __m256d s = _mm256_mul_pd(c[0], w[0]);
     for (int k = 1; k < 4; ++k) {
         s = _mm256_add_pd(s, _mm256_mul_pd(c[k], w[k]));
@@ -123,29 +122,16 @@ VORN_AVX2 inline __m256d tapSum(const __m256d* c, const __m256d* w) {
     return s;
 }
 
-VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t,
-                               double sx, double sy) {
-    const int dw = dst.getWidth();
-    const std::size_t width = static_cast<std::size_t>(src.getWidth());
-    std::vector<int> i0(static_cast<std::size_t>(dw));
-    std::vector<int> i1(static_cast<std::size_t>(dw));
-    std::vector<double> wx0(static_cast<std::size_t>(dw));
-    std::vector<double> wx1(static_cast<std::size_t>(dw));
-    for (std::size_t x = 0; x < t.cols.size(); ++x) {
-        const Span& cs = t.cols[x];
-        i0[x] = cs.first;
-        i1[x] = cs.last; // the edge pixel again beyond the edge
-        wx0[x] = cs.firstWeight;
-        wx1[x] = cs.lastWeight;
-    }
-    // Groups of four columns whose taps lie within eight source pixels
-    // that can be loaded at once take them from that window.
-    std::vector<int> windowStart(static_cast<std::size_t>(dw / 4));
-    for (std::size_t g = 0; g < windowStart.size(); ++g) {
-        const int base = i0[4 * g];
-        const bool fits = i1[4 * g + 3] - base < 8 && static_cast<std::size_t>(base) + 8 <= width;
-        windowStart[g] = fits ? base : -1;
-    }
+void enlargeRowsAvx2(const ResampleJob& job) {
+    const int dw = job.dw;
+    const std::size_t width = static_cast<std::size_t>(job.sw);
+    // Tap 0 of every column, then tap 1 (the edge pixel again beyond the
+    // edge).
+    const int* i0 = job.index;
+    const int* i1 = job.index + dw;
+    const double* wx0 = job.weight;
+    const double* wx1 = job.weight + dw;
+    const int* windowStart = job.windowStart;
     const __m256d inv255 = _mm256_set1_pd(1.0 / 255.0);
     const __m256d zero = _mm256_setzero_pd();
     const __m256d opaque = _mm256_set1_pd(255.0);
@@ -153,11 +139,11 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
     const __m256d floorHigh = _mm256_set1_pd(kWeightFloor * (1.0 + kSettleMargin));
     const __m256d nearOne = _mm256_set1_pd(1e-13);
 
-    _VORNRGBAQUAD* out = dst.getPixels();
-    for (int y = 0; y < dst.getHeight(); ++y, out += dw) {
-        const Span& rs = t.rows[static_cast<std::size_t>(y)];
-        const _VORNRGBAQUAD* row0 = src.getPixels() + static_cast<std::size_t>(rs.first) * width;
-        const _VORNRGBAQUAD* row1 = src.getPixels() + static_cast<std::size_t>(rs.last) * width;
+    _VORNRGBAQUAD* out = job.dst;
+    for (int y = 0; y < job.dh; ++y, out += dw) {
+        const Span& rs = job.rows[y];
+        const _VORNRGBAQUAD* row0 = job.src + static_cast<std::size_t>(rs.first) * width;
+        const _VORNRGBAQUAD* row1 = job.src + static_cast<std::size_t>(rs.last) * width;
         const __m256d wy0 = _mm256_set1_pd(rs.firstWeight);
         const __m256d wy1 = _mm256_set1_pd(rs.lastWeight);
         int x = 0;
@@ -169,7 +155,7 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
             const __m256d w[4] = {_mm256_mul_pd(vx0, wy0), _mm256_mul_pd(vx1, wy0),
                                   _mm256_mul_pd(vx0, wy1), _mm256_mul_pd(vx1, wy1)};
             __m128i px[4];
-            const int base = windowStart[static_cast<std::size_t>(x / 4)];
+            const int base = windowStart[x / 4];
             if (base >= 0) {
                 const __m256i upper =
                     _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row0 + base));
@@ -276,18 +262,10 @@ VORN_AVX2 void enlargeRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Res
                 }
             }
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), packPixels(r, g, b, a));
-            int redo = _mm256_movemask_pd(unsettled);
-            while (redo != 0) {
-                const int lane = __builtin_ctz(static_cast<unsigned>(redo));
-                redo &= redo - 1;
-                (src.*Access::resizePixelFn)(out + x + lane, x + lane, y, sx, sy);
-            }
+            exactLanes(job, _mm256_movemask_pd(unsettled), out, x, y);
         }
         for (; x < dw; ++x) {
-            const Span& cs = t.cols[static_cast<std::size_t>(x)];
-            if (!enlargePixel(row0, row1, rs, cs, out[x])) {
-                (src.*Access::resizePixelFn)(out + x, x, y, sx, sy);
-            }
+            job.exactPixel(*job.source, out + x, x, y, job.sx, job.sy);
         }
     }
 }
@@ -300,7 +278,7 @@ struct GatedSums {
     __m256d r, g, b, w, whole, cover;
 };
 
-VORN_AVX2 inline void addGated(GatedSums& s, __m128i px, __m256d weight) {
+inline void addGated(GatedSums& s, __m128i px, __m256d weight, const double* opacities) {
     s.whole = _mm256_add_pd(s.whole, weight);
     // Clear pixels take no part: their weight becomes 0 and adds nothing.
     const __m128i alpha32 = _mm_srli_epi32(px, 24);
@@ -314,14 +292,13 @@ VORN_AVX2 inline void addGated(GatedSums& s, __m128i px, __m256d weight) {
     // Every pixel, clear ones included, adds its opacity times its weight
     // to the cover; the opacities are looked up, being alpha / 255.0 to
     // the bit.
-    const __m256d opacity =
-        _mm256_mask_i32gather_pd(_mm256_setzero_pd(), kOpacity.data(), alpha32,
-                                 _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
+    const __m256d opacity = _mm256_mask_i32gather_pd(
+        _mm256_setzero_pd(), opacities, alpha32, _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
     s.cover = _mm256_add_pd(s.cover, _mm256_mul_pd(opacity, weight));
 }
 
 /// The eight pixels from `base` on, or nothing when the group gathers.
-VORN_AVX2 inline __m256i windowAt(const _VORNRGBAQUAD* row, int base) {
+inline __m256i windowAt(const _VORNRGBAQUAD* row, int base) {
     if (base < 0) {
         return _mm256_setzero_si256();
     }
@@ -329,8 +306,7 @@ VORN_AVX2 inline __m256i windowAt(const _VORNRGBAQUAD* row, int base) {
 }
 
 /// Four taps of a row at the given indices, from the window or gathered.
-VORN_AVX2 inline __m128i gatedTap(const _VORNRGBAQUAD* row, __m256i window, int base,
-                                  const int* index) {
+inline __m128i gatedTap(const _VORNRGBAQUAD* row, __m256i window, int base, const int* index) {
     const __m128i vi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index));
     if (base >= 0) {
         return pick(window, _mm_sub_epi32(vi, _mm_set1_epi32(base)));
@@ -338,53 +314,38 @@ VORN_AVX2 inline __m128i gatedTap(const _VORNRGBAQUAD* row, __m256i window, int 
     return gather(row, vi);
 }
 
-VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t) {
-    const int dw = dst.getWidth();
-    const std::size_t width = static_cast<std::size_t>(src.getWidth());
-    // Columns side by side: tap k of column x at [k * dw + x]; columns with
-    // fewer taps repeat their last one with weight 0.
-    int taps = 1;
-    for (const Span& cs : t.cols) {
-        taps = std::max(taps, cs.last - cs.first + 1);
+// The weight of row k of a span (as spanWeight).
+inline double rowWeight(const Span& s, int k) {
+    if (k == s.last) {
+        return s.lastWeight;
     }
+    return k == s.first ? s.firstWeight : 1.0;
+}
+
+void gatedRowsAvx2(const ResampleJob& job) {
+    const int dw = job.dw;
+    const std::size_t width = static_cast<std::size_t>(job.sw);
     const std::size_t n = static_cast<std::size_t>(dw);
-    std::vector<int> index(static_cast<std::size_t>(taps) * n);
-    std::vector<double> weight(static_cast<std::size_t>(taps) * n);
-    for (std::size_t x = 0; x < n; ++x) {
-        const Span& cs = t.cols[x];
-        for (int k = 0; k < taps; ++k) {
-            const int i = cs.first + k;
-            const std::size_t at = static_cast<std::size_t>(k) * n + x;
-            index[at] = i <= cs.last ? i : cs.last;
-            weight[at] = i <= cs.last ? cs.weight(i) : 0.0;
-        }
-    }
-    const bool columnsOuter = t.filter == ResizeFilter::Y;
-    // As for the enlarging filter: groups whose taps fit a window of eight.
-    std::vector<int> windowStart(n / 4);
-    for (std::size_t g = 0; g < windowStart.size(); ++g) {
-        const int base = index[4 * g];
-        const int top = index[static_cast<std::size_t>(taps - 1) * n + 4 * g + 3];
-        const bool fits = top - base < 8 && static_cast<std::size_t>(base) + 8 <= width;
-        windowStart[g] = fits ? base : -1;
-    }
+    const int taps = job.taps;
+    const int* index = job.index;
+    const double* weight = job.weight;
+    const int* windowStart = job.windowStart;
+    const bool columnsOuter = job.filter == ResizeFilter::Y;
     const __m256d zero = _mm256_setzero_pd();
 
-    _VORNRGBAQUAD* out = dst.getPixels();
-    for (int y = 0; y < dst.getHeight(); ++y, out += dw) {
-        const Span& rs = t.rows[static_cast<std::size_t>(y)];
+    _VORNRGBAQUAD* out = job.dst;
+    for (int y = 0; y < job.dh; ++y, out += dw) {
+        const Span& rs = job.rows[y];
         int x = 0;
         for (; x + 4 <= dw; x += 4) {
             GatedSums s{zero, zero, zero, zero, zero, zero};
-            const int base = windowStart[static_cast<std::size_t>(x / 4)];
+            const int base = windowStart[x / 4];
             if (columnsOuter) {
-                const _VORNRGBAQUAD* upper =
-                    src.getPixels() + static_cast<std::size_t>(rs.first) * width;
-                const _VORNRGBAQUAD* lower =
-                    src.getPixels() + static_cast<std::size_t>(rs.last) * width;
+                const _VORNRGBAQUAD* upper = job.src + static_cast<std::size_t>(rs.first) * width;
+                const _VORNRGBAQUAD* lower = job.src + static_cast<std::size_t>(rs.last) * width;
                 const __m256i upperWindow = windowAt(upper, base);
                 const __m256i lowerWindow = windowAt(lower, base);
-                const __m256d wyFirst = _mm256_set1_pd(rs.weight(rs.first));
+                const __m256d wyFirst = _mm256_set1_pd(rowWeight(rs, rs.first));
                 const __m256d wyLast = _mm256_set1_pd(rs.lastWeight);
                 for (int k = 0; k < taps; ++k) {
                     const __m256d wx =
@@ -392,19 +353,18 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
                     addGated(s,
                              gatedTap(upper, upperWindow, base,
                                       &index[static_cast<std::size_t>(k) * n + x]),
-                             _mm256_mul_pd(wx, wyFirst));
+                             _mm256_mul_pd(wx, wyFirst), job.opacity);
                     if (rs.last > rs.first) {
                         addGated(s,
                                  gatedTap(lower, lowerWindow, base,
                                           &index[static_cast<std::size_t>(k) * n + x]),
-                                 _mm256_mul_pd(wx, wyLast));
+                                 _mm256_mul_pd(wx, wyLast), job.opacity);
                     }
                 }
             } else {
                 for (int j = rs.first; j <= rs.last; ++j) {
-                    const __m256d wy = _mm256_set1_pd(rs.weight(j));
-                    const _VORNRGBAQUAD* row =
-                        src.getPixels() + static_cast<std::size_t>(j) * width;
+                    const __m256d wy = _mm256_set1_pd(rowWeight(rs, j));
+                    const _VORNRGBAQUAD* row = job.src + static_cast<std::size_t>(j) * width;
                     const __m256i window = windowAt(row, base);
                     for (int k = 0; k < taps; ++k) {
                         const __m256d wx =
@@ -412,7 +372,7 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
                         addGated(s,
                                  gatedTap(row, window, base,
                                           &index[static_cast<std::size_t>(k) * n + x]),
-                                 _mm256_mul_pd(wx, wy));
+                                 _mm256_mul_pd(wx, wy), job.opacity);
                     }
                 }
             }
@@ -440,25 +400,10 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
                 a = _mm_andnot_si128(clear32, a);
             }
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), packPixels(r, g, b, a));
-            int redo = _mm256_movemask_pd(unsettled);
-            if (redo != 0) {
-                double lanes[6][4];
-                _mm256_storeu_pd(lanes[0], s.r);
-                _mm256_storeu_pd(lanes[1], s.g);
-                _mm256_storeu_pd(lanes[2], s.b);
-                _mm256_storeu_pd(lanes[3], s.w);
-                _mm256_storeu_pd(lanes[4], s.whole);
-                _mm256_storeu_pd(lanes[5], s.cover);
-                while (redo != 0) {
-                    const int lane = __builtin_ctz(static_cast<unsigned>(redo));
-                    redo &= redo - 1;
-                    finishGated(lanes[0][lane], lanes[1][lane], lanes[2][lane], lanes[3][lane],
-                                lanes[4][lane], lanes[5][lane], out[x + lane]);
-                }
-            }
+            exactLanes(job, _mm256_movemask_pd(unsettled), out, x, y);
         }
         for (; x < dw; ++x) {
-            gatedPixel(src, t.cols[static_cast<std::size_t>(x)], rs, columnsOuter, out[x]);
+            job.exactPixel(*job.source, out + x, x, y, job.sx, job.sy);
         }
     }
 }
@@ -470,7 +415,7 @@ VORN_AVX2 void gatedRowsAvx2(const VornBuffer& src, VornBuffer& dst, const Resam
 // Column sums of one band, 16 bits per channel, in pixel order (blue,
 // green, red, alpha per column). Clear pixels count as 0 in every channel.
 // Returns false when some alpha in the band is neither 0 nor 255.
-VORN_AVX2 bool sumBand(const _VORNRGBAQUAD* band, std::size_t width, int fy, std::uint16_t* sums) {
+bool sumBand(const _VORNRGBAQUAD* band, std::size_t width, int fy, std::uint16_t* sums) {
     __m256i odd = _mm256_setzero_si256();
     const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     for (int k = 0; k < fy; ++k) {
@@ -512,7 +457,7 @@ VORN_AVX2 bool sumBand(const _VORNRGBAQUAD* band, std::size_t width, int fy, std
     return _mm256_testz_si256(odd, odd) != 0;
 }
 
-VORN_AVX2 inline bool blockIsWhole(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy) {
+inline bool blockIsWhole(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy) {
     for (int k = 0; k < fy; ++k) {
         const _VORNRGBAQUAD* p = block + static_cast<std::size_t>(k) * width;
         for (int i = 0; i < fx; ++i) {
@@ -525,13 +470,13 @@ VORN_AVX2 inline bool blockIsWhole(const _VORNRGBAQUAD* block, std::size_t width
 }
 
 /// Unsigned 32-bit lanes as doubles.
-VORN_AVX2 inline __m256d unsignedLanes(__m128i v) {
+inline __m256d unsignedLanes(__m128i v) {
     const __m128i flipped = _mm_xor_si128(v, _mm_set1_epi32(INT_MIN));
     return _mm256_add_pd(_mm256_cvtepi32_pd(flipped), _mm256_set1_pd(2147483648.0));
 }
 
 /// s / d truncated, per lane, as 32-bit integers.
-VORN_AVX2 inline __m128i wholeQuotient(__m256d s, __m256d d) {
+inline __m128i wholeQuotient(__m256d s, __m256d d) {
     return _mm256_cvttpd_epi32(_mm256_div_pd(s, d));
 }
 
@@ -541,8 +486,8 @@ VORN_AVX2 inline __m128i wholeQuotient(__m256d s, __m256d d) {
 /// in double precision. The quotients are exact after truncation: one
 /// below 256 that is not whole lies at least 1 / 2^24 from the next whole
 /// number, far beyond the division's error (below 2^-44).
-VORN_AVX2 inline __m128i reduceFourBlocks(const _VORNRGBAQUAD* band, std::size_t width, int x,
-                                          int fx, int fy, __m256d count) {
+inline __m128i reduceFourBlocks(const _VORNRGBAQUAD* band, std::size_t width, int x, int fx, int fy,
+                                __m256d count) {
     const __m128i first = _mm_mullo_epi32(
         _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3)), _mm_set1_epi32(fx));
     const __m128i byte = _mm_set1_epi32(0xFF);
@@ -571,25 +516,26 @@ VORN_AVX2 inline __m128i reduceFourBlocks(const _VORNRGBAQUAD* band, std::size_t
         wholeQuotient(unsignedLanes(b), weight), wholeQuotient(_mm256_cvtepi32_pd(a), count));
 }
 
-} // namespace
-
-VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
+void blockRowsAvx2(const BlockJob& job) {
+    const int fx = job.fx;
+    const int fy = job.fy;
     const long long count = static_cast<long long>(fx) * fy;
     // Column sums must fit 16 bits, block sums a float's 24-bit mantissa.
     if (255LL * fy > 65535 || 255LL * count >= (1LL << 24)) {
-        return false;
+        blockRowsPortable(job);
+        return;
     }
-    const std::size_t width = static_cast<std::size_t>(src.getWidth());
-    const int dw = dst.getWidth();
-    std::vector<std::uint16_t> sums(width * 4);
+    const std::size_t width = job.width;
+    const int dw = job.dw;
+    std::uint16_t* sums = job.scratch;
     const __m256d countD = _mm256_set1_pd(static_cast<double>(count));
     const __m128 everyPixel = _mm_set1_ps(static_cast<float>(count)); // opaque blocks
     const int wholeAlpha = static_cast<int>(255 * count);
-    _VORNRGBAQUAD* out = dst.getPixels();
-    for (int y = 0; y < dst.getHeight(); ++y, out += dw) {
+    _VORNRGBAQUAD* out = job.dst;
+    for (int y = 0; y < job.dh; ++y, out += dw) {
         const _VORNRGBAQUAD* band =
-            src.getPixels() + static_cast<std::size_t>(y) * static_cast<std::size_t>(fy) * width;
-        const bool whole = sumBand(band, width, fy, sums.data());
+            job.src + static_cast<std::size_t>(y) * static_cast<std::size_t>(fy) * width;
+        const bool whole = sumBand(band, width, fy, sums);
         int x = 0;
         if (!whole) {
             // Other alphas somewhere in the band: its blocks four at a time.
@@ -604,7 +550,7 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
                 reduceBlockExact(block, width, fx, fy, out[x]);
                 continue;
             }
-            const std::uint16_t* s = sums.data() + static_cast<std::size_t>(x) * fx * 4;
+            const std::uint16_t* s = sums + static_cast<std::size_t>(x) * fx * 4;
             __m128i total = _mm_setzero_si128();
             for (int i = 0; i < fx; ++i, s += 4) {
                 total = _mm_add_epi32(total, _mm_cvtepu16_epi32(_mm_loadl_epi64(
@@ -621,37 +567,35 @@ VORN_AVX2 bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, 
             const __m128i q = _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(total), n));
             const __m128i words16 = _mm_packus_epi32(q, q);
             const __m128i packed = _mm_packus_epi16(words16, words16);
-            out[x] = fromWord(static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed)));
+            const std::uint32_t word = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
+            std::memcpy(out + x, &word, 4);
         }
     }
-    return true;
 }
 
-VORN_AVX2 bool resampleRowsAvx2(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t,
-                                double sx, double sy) {
+void resampleRowsAvx2(const ResampleJob& job) {
     // Every footprint must exist for the lanes; resize's never miss.
-    for (const Span& s : t.cols) {
-        if (s.last < s.first) {
-            return false;
+    for (int x = 0; x < job.dw; ++x) {
+        if (job.cols[x].last < job.cols[x].first) {
+            resampleRowsPortable(job);
+            return;
         }
     }
-    for (const Span& s : t.rows) {
-        if (s.last < s.first) {
-            return false;
+    for (int y = 0; y < job.dh; ++y) {
+        if (job.rows[y].last < job.rows[y].first) {
+            resampleRowsPortable(job);
+            return;
         }
     }
-    if (t.filter == ResizeFilter::Enlarge) {
-        enlargeRowsAvx2(src, dst, t, sx, sy);
+    if (job.filter == ResizeFilter::Enlarge) {
+        enlargeRowsAvx2(job);
     } else {
-        gatedRowsAvx2(src, dst, t);
+        gatedRowsAvx2(job);
     }
-    return true;
 }
-
-namespace {
 
 /// roundHalfAway of each lane.
-VORN_AVX2 inline __m256d roundLanes(__m256d v) {
+inline __m256d roundLanes(__m256d v) {
     const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
     const __m256d rest = _mm256_sub_pd(v, t);
     const __m256d one = _mm256_set1_pd(1.0);
@@ -664,18 +608,31 @@ inline long long centre(long long n) {
     return (n + 1) / 2 - 1;
 }
 
-} // namespace
+/// Rounds half away from zero, as roundHalfAway in transform.h.
+inline double roundOne(double v) {
+    const double t = static_cast<double>(static_cast<long long>(v));
+    const double rest = v - t;
+    if (rest >= 0.5) {
+        return t + 1.0;
+    }
+    if (rest <= -0.5) {
+        return t - 1.0;
+    }
+    return t;
+}
 
-VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan) {
-    const long long w = src.getWidth();
-    const long long h = src.getHeight();
+void rotatePixelsAvx2(const RotationJob& job) {
+    const long long w = job.w;
+    const long long h = job.h;
     // The lanes hold positions as 32-bit integers, which the shears of
     // sides up to 2^20 never leave.
     if (w > (1 << 20) || h > (1 << 20)) {
-        return false;
+        rotatePixelsPortable(job);
+        return;
     }
-    const int dw = dst.getWidth();
-    const int dh = dst.getHeight();
+    const RotationPlan& plan = job.plan;
+    const int dw = static_cast<int>(job.dw);
+    const int dh = static_cast<int>(job.dh);
     // A shift is at most the result's size, so the shifted centres fit an
     // int.
     const long long centreCol = centre(dw) + plan.shiftX;
@@ -690,8 +647,8 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
     const __m256d steps = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
     const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     // Pixels move as bytes: a caller's block may start at any address.
-    const _VORNRGBAQUAD* first = src.getPixels();
-    _VORNRGBAQUAD* out = dst.getPixels();
+    const _VORNRGBAQUAD* first = job.src;
+    _VORNRGBAQUAD* out = job.dst;
     const long long xStart = w - centre(w) - 1;
     for (long long y = 0; y < h; ++y) {
         const double rowY = static_cast<double>(h - y - centre(h) - 1);
@@ -709,7 +666,7 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
                 _mm_andnot_si128(_mm_or_si128(_mm_srai_epi32(col, 31), _mm_srai_epi32(row, 31)),
                                  _mm_cmpgt_epi32(limitX, col)),
                 _mm_cmpgt_epi32(limitY, row));
-            int mask = _mm_movemask_ps(_mm_castsi128_ps(inside));
+            const int mask = _mm_movemask_ps(_mm_castsi128_ps(inside));
             if (mask == 0) {
                 continue;
             }
@@ -717,19 +674,19 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
             _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
                              _mm_add_epi32(_mm_mullo_epi32(row, stride), col));
             const std::size_t n = static_cast<std::size_t>(y * w + x);
-            while (mask != 0) {
-                const int lane = __builtin_ctz(static_cast<unsigned>(mask));
-                mask &= mask - 1;
-                const std::size_t from = plan.halfTurn ? count - 1 - (n + lane) : n + lane;
-                std::memcpy(out + at[lane], first + from, sizeof(_VORNRGBAQUAD));
+            for (int lane = 0; lane < 4; ++lane) {
+                if (mask & (1 << lane)) {
+                    const std::size_t from = plan.halfTurn ? count - 1 - (n + lane) : n + lane;
+                    std::memcpy(out + at[lane], first + from, sizeof(_VORNRGBAQUAD));
+                }
             }
         }
         // The last pixels of the row one by one, as the portable variant.
         for (; x < w; ++x) {
             const double X = static_cast<double>(xStart - x);
-            const double x1 = roundHalfAway(X - rowY * plan.t);
-            const double y2 = roundHalfAway(x1 * plan.s + rowY);
-            const double x3 = roundHalfAway(x1 - y2 * plan.t);
+            const double x1 = roundOne(X - rowY * plan.t);
+            const double y2 = roundOne(x1 * plan.s + rowY);
+            const double x3 = roundOne(x1 - y2 * plan.t);
             const long long c = centreCol - static_cast<long long>(x3);
             const long long r = centreRow - static_cast<long long>(y2);
             if (c >= 0 && c < dw && r >= 0 && r < dh) {
@@ -739,23 +696,264 @@ VORN_AVX2 bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const Ro
             }
         }
     }
-    return true;
 }
 
-#else
+// ---------------------------------------------------------------------------
+// Integer resampling (resize_dyadic.cpp), eight destination columns at a
+// time: across, the taps come from a window of eight source pixels (or a
+// gather) and their channels are summed as 16-bit lanes, pixel by pixel;
+// down, the rows' sums are added in 16-bit lanes and divided through
+// single-precision reciprocals as in resize_dyadic_loops.h.
+// ---------------------------------------------------------------------------
 
-bool reduceBlocksAvx2(const VornBuffer&, VornBuffer&, int, int) {
-    return false;
+/// Eight 32-bit lanes holding two columns' four channels each (column 2i
+/// in the low half, 2i + 1 in the high half), i = 0..3, into eight pixels
+/// in column order.
+__m256i packColumns(__m256i q0, __m256i q1, __m256i q2, __m256i q3) {
+    const __m256i bytes =
+        _mm256_packus_epi16(_mm256_packus_epi32(q0, q1), _mm256_packus_epi32(q2, q3));
+    return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
 }
 
-bool resampleRowsAvx2(const VornBuffer&, VornBuffer&, const ResampleTables&, double, double) {
-    return false;
+/// Eight values, one per column, each over the four lanes of its column as
+/// packColumns lays them out (pair i).
+__m256 spreadPair(__m256 v, int i) {
+    return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(2 * i, 2 * i, 2 * i, 2 * i, 2 * i + 1,
+                                                         2 * i + 1, 2 * i + 1, 2 * i + 1));
 }
 
-bool rotatePixelsAvx2(const VornBuffer&, VornBuffer&, const RotationPlan&) {
-    return false;
+/// The 16-bit sums of columns 4i..4i + 3 (i = 0, 1) as 32-bit lanes of
+/// column pairs 2i and 2i + 1.
+void widenPairs(__m256i sums, __m256i& first, __m256i& second) {
+    first = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(sums));
+    second = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(sums, 1));
 }
 
-#endif
+/// floor(s / d) per lane for s < 2^20 from a biased reciprocal.
+__m256i floorSmall8(__m256i s, __m256 inverse) {
+    return _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(s), inverse));
+}
+
+/// The biased reciprocal of each lane (d >= 1).
+__m256 biasedInverse8(__m256i d) {
+    return _mm256_mul_ps(_mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(d)),
+                         _mm256_set1_ps(1.0f + 0x1p-21f));
+}
+
+/// floor(s / d) per lane for s < 2^28 and 1 <= d < 2^24, from the plain
+/// reciprocal, corrected one step each way.
+__m256i floorDivide8(__m256i s, __m256i d) {
+    const __m256 inverse = _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_cvtepi32_ps(d));
+    __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(s), inverse));
+    q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_mullo_epi32(q, d), s));
+    const __m256i next = _mm256_add_epi32(q, _mm256_set1_epi32(1));
+    const __m256i over = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, d), s);
+    return _mm256_sub_epi32(next, _mm256_and_si256(over, _mm256_set1_epi32(1)));
+}
+
+// One loop per kind of sums, so that no test is left inside it.
+template <bool gated, bool all>
+bool acrossAvx2(const _VORNRGBAQUAD* row, const DyadicAxis& cols, const DyadicSums& out) {
+    const DyadicFilter filter = gated ? DyadicFilter::Gated : DyadicFilter::Enlarge;
+    const std::size_t n = static_cast<std::size_t>(cols.n);
+    const int* pixels = reinterpret_cast<const int*>(row);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    __m256i alphas = _mm256_set1_epi32(-1);
+    std::size_t x = 0;
+    for (; x + 8 <= n; x += 8) {
+        // The taps from a window of eight or sixteen pixels, else gathered.
+        const int start = cols.window[x / 8];
+        const int base = start >= 0 ? start : -2 - start;
+        const bool wide16 = start < -1;
+        const __m256i window =
+            start != -1 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + base)) : zero;
+        const __m256i upper =
+            wide16 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + base + 8)) : zero;
+        _mm_prefetch(reinterpret_cast<const char*>(row + base + 64), _MM_HINT_T0);
+        __m256i lo = zero; // columns x..x + 3, four 16-bit channels each
+        __m256i hi = zero; // columns x + 4..x + 7
+        __m256i wide[3] = {zero, zero, zero};
+        __m256i gates = zero;
+        for (int k = 0; k < cols.taps; ++k) {
+            const std::size_t at = static_cast<std::size_t>(k) * n + x;
+            const __m256i index =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols.index + at));
+            __m256i px;
+            if (start == -1) {
+                px = _mm256_i32gather_epi32(pixels, index, 4);
+            } else {
+                const __m256i at8 = _mm256_sub_epi32(index, _mm256_set1_epi32(base));
+                px = _mm256_permutevar8x32_epi32(window, at8);
+                if (wide16) {
+                    px = _mm256_blendv_epi8(px, _mm256_permutevar8x32_epi32(upper, at8),
+                                            _mm256_cmpgt_epi32(at8, _mm256_set1_epi32(7)));
+                }
+            }
+            alphas = _mm256_and_si256(alphas, px);
+            const __m256i clear = _mm256_cmpeq_epi32(_mm256_srli_epi32(px, 24), zero);
+            if constexpr (gated) {
+                px = _mm256_andnot_si256(clear, px);
+            }
+            const __m256i* spread = reinterpret_cast<const __m256i*>(cols.spread + 4 * at);
+            const __m256i wLo = _mm256_loadu_si256(spread);
+            const __m256i wHi = _mm256_loadu_si256(spread + 1);
+            lo = _mm256_add_epi16(
+                lo, _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(px)), wLo));
+            hi = _mm256_add_epi16(
+                hi, _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(px, 1)), wHi));
+            if constexpr (!all) {
+                continue;
+            } else if (gated) {
+                const __m256i w =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols.weight + at));
+                gates = _mm256_add_epi32(gates, _mm256_andnot_si256(clear, w));
+                continue;
+            }
+            // Colour times alpha times weight, one channel per register.
+            const __m256i w =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols.weight + at));
+            const __m256i wa = _mm256_mullo_epi32(w, _mm256_srli_epi32(px, 24));
+            for (int c = 0; c < 3; ++c) {
+                const __m256i channel = _mm256_and_si256(_mm256_srli_epi32(px, 8 * c), byte);
+                wide[c] = _mm256_add_epi32(wide[c], _mm256_mullo_epi32(wa, channel));
+            }
+        }
+        __m256i* plain = reinterpret_cast<__m256i*>(out.plain + 4 * x);
+        _mm256_storeu_si256(plain, lo);
+        _mm256_storeu_si256(plain + 1, hi);
+        if constexpr (all && gated) {
+            const __m256i packed =
+                _mm256_permute4x64_epi64(_mm256_packus_epi32(gates, gates), 0x08);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out.gate + x),
+                             _mm256_castsi256_si128(packed));
+        } else if constexpr (all) {
+            for (int c = 0; c < 3; ++c) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.weighted + c * n + x), wide[c]);
+            }
+        }
+    }
+    const bool opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_srli_epi32(alphas, 24),
+                                                                _mm256_set1_epi32(255))) == -1;
+    const bool rest = dyadic_loops::across(row, cols, filter, all, out, x);
+    return opaque && rest;
+}
+
+bool dyadicAcrossAvx2(const _VORNRGBAQUAD* row, const DyadicAxis& cols, DyadicFilter filter,
+                      bool all, const DyadicSums& out) {
+    if (filter == DyadicFilter::Gated) {
+        return all ? acrossAvx2<true, true>(row, cols, out)
+                   : acrossAvx2<true, false>(row, cols, out);
+    }
+    return all ? acrossAvx2<false, true>(row, cols, out) : acrossAvx2<false, false>(row, cols, out);
+}
+
+template <bool enlarge, bool opaque>
+void downAvx2(const DyadicRow& row, const DyadicAxis& cols, _VORNRGBAQUAD* out) {
+    const std::size_t n = static_cast<std::size_t>(cols.n);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m128i shift = _mm_cvtsi32_si128(row.shift);
+    std::size_t x = 0;
+    for (; x + 8 <= n; x += 8) {
+        __m256i lo = zero;
+        __m256i hi = zero;
+        for (int k = 0; k < row.taps; ++k) {
+            const __m256i w = _mm256_set1_epi16(static_cast<short>(row.weights[k]));
+            const __m256i* plain = reinterpret_cast<const __m256i*>(row.sums[k].plain + 4 * x);
+            lo = _mm256_add_epi16(lo, _mm256_mullo_epi16(_mm256_loadu_si256(plain), w));
+            hi = _mm256_add_epi16(hi, _mm256_mullo_epi16(_mm256_loadu_si256(plain + 1), w));
+        }
+        __m256i words;
+        if constexpr (enlarge) {
+            // Alpha is sum(a W) / 2^shift everywhere; so is the colour where
+            // every tap is opaque or none has alpha.
+            words = _mm256_permute4x64_epi64(
+                _mm256_packus_epi16(_mm256_srl_epi16(lo, shift), _mm256_srl_epi16(hi, shift)),
+                0xD8);
+            if constexpr (!opaque) {
+                __m256i p[3] = {zero, zero, zero};
+                for (int k = 0; k < row.taps; ++k) {
+                    const __m256i w = _mm256_set1_epi32(row.weights[k]);
+                    for (int c = 0; c < 3; ++c) {
+                        const __m256i v = _mm256_loadu_si256(
+                            reinterpret_cast<const __m256i*>(row.sums[k].weighted + c * n + x));
+                        p[c] = _mm256_add_epi32(p[c], _mm256_mullo_epi32(v, w));
+                    }
+                }
+                // Each column's sum(a W), the alpha lane of the plain sums.
+                const __m256i d = _mm256_permute4x64_epi64(
+                    _mm256_packus_epi32(_mm256_srli_epi64(lo, 48), _mm256_srli_epi64(hi, 48)),
+                    0xD8);
+                const __m256i safe = _mm256_max_epu32(d, one);
+                __m256i q[3];
+                if (row.shift <= 4) {
+                    const __m256 inverse = biasedInverse8(safe);
+                    for (int c = 0; c < 3; ++c) {
+                        q[c] = floorSmall8(p[c], inverse);
+                    }
+                } else {
+                    for (int c = 0; c < 3; ++c) {
+                        q[c] = floorDivide8(p[c], safe);
+                    }
+                }
+                const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+                const __m256i colour = _mm256_or_si256(
+                    _mm256_or_si256(q[0], _mm256_slli_epi32(q[1], 8)),
+                    _mm256_or_si256(_mm256_slli_epi32(q[2], 16), _mm256_and_si256(alpha, words)));
+                // Where no tap has alpha, the plain interpolation stays.
+                const __m256i keep = _mm256_cmpeq_epi32(d, zero);
+                words = _mm256_blendv_epi8(colour, words, keep);
+            }
+        } else {
+            __m256i s[4];
+            widenPairs(lo, s[0], s[1]);
+            widenPairs(hi, s[2], s[3]);
+            const __m256 whole = _mm256_loadu_ps(row.inverse + x);
+            __m256i q[4];
+            if constexpr (opaque) {
+                for (int i = 0; i < 4; ++i) {
+                    q[i] = floorSmall8(s[i], spreadPair(whole, i));
+                }
+                words = packColumns(q[0], q[1], q[2], q[3]);
+            } else {
+                __m256i gate = zero;
+                for (int k = 0; k < row.taps; ++k) {
+                    const __m256i g = _mm256_cvtepu16_epi32(
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.sums[k].gate + x)));
+                    gate = _mm256_add_epi32(
+                        gate, _mm256_mullo_epi32(g, _mm256_set1_epi32(row.weights[k])));
+                }
+                const __m256i none = _mm256_cmpeq_epi32(gate, zero);
+                const __m256 inverse = biasedInverse8(_mm256_max_epu32(gate, one));
+                for (int i = 0; i < 4; ++i) {
+                    // Colour by the weight of the pixels with alpha, alpha
+                    // by the whole footprint.
+                    const __m256 by =
+                        _mm256_blend_ps(spreadPair(inverse, i), spreadPair(whole, i), 0x88);
+                    q[i] = floorSmall8(s[i], by);
+                }
+                // No pixel with alpha: transparent black.
+                words = _mm256_andnot_si256(none, packColumns(q[0], q[1], q[2], q[3]));
+            }
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), words);
+    }
+    dyadic_loops::down(row, cols, out, x);
+}
+
+void dyadicDownAvx2(const DyadicRow& row, const DyadicAxis& cols, _VORNRGBAQUAD* out) {
+    if (row.filter == DyadicFilter::Enlarge) {
+        row.opaque ? downAvx2<true, true>(row, cols, out) : downAvx2<true, false>(row, cols, out);
+    } else {
+        row.opaque ? downAvx2<false, true>(row, cols, out) : downAvx2<false, false>(row, cols, out);
+    }
+}
+
+} // namespace
+
+const TransformKernels kTransformAvx2 = {
+    reduceBlocksFast, resampleFast,     rotateFast,     warpQuadFast,     blockRowsAvx2,
+    resampleRowsAvx2, dyadicAcrossAvx2, dyadicDownAvx2, rotatePixelsAvx2, warpCellPortable};
 
 } // namespace vorn::detail
