@@ -22,6 +22,7 @@
 #include "transform/transform_kernels.h"
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <immintrin.h>
 
@@ -950,10 +951,358 @@ void dyadicDownAvx2(const DyadicRow& row, const DyadicAxis& cols, _VORNRGBAQUAD*
     }
 }
 
+// ---------------------------------------------------------------------------
+// Mesh warp, a cell whose map has e and f both non-zero: four destination
+// columns of a row side by side, with the plain member's operations in the
+// same order in every lane (the IEEE operations give the same bits in a
+// lane as alone, square roots and divisions included).
+// ---------------------------------------------------------------------------
+
+constexpr double kUnitSlackLanes = 1e-9; // as kUnitSlack in warp.cpp
+
+__m256d inUnit4(__m256d t) {
+    return _mm256_and_pd(_mm256_cmp_pd(t, _mm256_set1_pd(-kUnitSlackLanes), _CMP_GE_OQ),
+                         _mm256_cmp_pd(t, _mm256_set1_pd(1.0 + kUnitSlackLanes), _CMP_LE_OQ));
+}
+
+/// How far outside 0..1 (infinite for NaN), as `outside` in warp.cpp.
+__m256d offUnit4(__m256d t) {
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d one = _mm256_set1_pd(1.0);
+    __m256d off =
+        _mm256_blendv_pd(zero, _mm256_sub_pd(zero, t), _mm256_cmp_pd(t, zero, _CMP_LT_OQ));
+    off = _mm256_blendv_pd(off, _mm256_sub_pd(t, one), _mm256_cmp_pd(t, one, _CMP_GT_OQ));
+    return _mm256_blendv_pd(off, _mm256_set1_pd(HUGE_VAL), _mm256_cmp_pd(t, t, _CMP_UNORD_Q));
+}
+
+__m256d absolute4(__m256d v) {
+    return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v);
+}
+
+/// The inverse of a cell's map for four points, case by case as invertMap
+/// in warp.cpp.
+class InverseMap4 {
+public:
+    explicit InverseMap4(const double* k) {
+        const double a = k[0];
+        const double b = k[1];
+        const double c = k[2];
+        const double d = k[3];
+        const double e = k[4];
+        const double f = k[5];
+        va_ = _mm256_set1_pd(a);
+        vb_ = _mm256_set1_pd(b);
+        vc_ = _mm256_set1_pd(c);
+        vd_ = _mm256_set1_pd(d);
+        ve_ = _mm256_set1_pd(e);
+        vf_ = _mm256_set1_pd(f);
+        if ((a == 0.0 && c == 0.0 && e == 0.0) || (b == 0.0 && d == 0.0 && f == 0.0)) {
+            case_ = Origin;
+        } else if (e == 0.0 && f == 0.0) {
+            const double det = a * d - b * c;
+            case_ = det == 0.0 ? Point : Affine;
+            c0_ = _mm256_set1_pd(det);
+        } else if (e == 0.0) {
+            preferX_ = false;
+            if (a == 0.0) {
+                case_ = VByX;
+            } else if (c == 0.0) {
+                case_ = UByX;
+            } else {
+                case_ = Quadratic;
+                setQuadratic(c * f);
+                c0_ = _mm256_set1_pd(b * c - a * d); // beta = c0 - f x
+            }
+        } else if (f == 0.0) {
+            preferX_ = true;
+            if (b == 0.0) {
+                case_ = VByY;
+            } else if (d == 0.0) {
+                case_ = UByY;
+            } else {
+                case_ = QuadraticY;
+                setQuadratic(d * e);
+                c0_ = _mm256_set1_pd(a * d - b * c); // beta = c0 - e y
+            }
+        } else {
+            const double kk = a * f - b * e;
+            const double m = c * f - d * e;
+            if (kk == 0.0) {
+                case_ = m == 0.0 ? Origin : Parallel;
+                c0_ = _mm256_set1_pd(m);
+            } else {
+                const double p = -m / kk;
+                case_ = General;
+                preferX_ = false;
+                setQuadratic(p * e);
+                c0_ = _mm256_set1_pd(kk);
+                c1_ = _mm256_set1_pd(p);
+            }
+        }
+    }
+
+    void operator()(__m256d x, __m256d y, __m256d& u, __m256d& v) const {
+        const __m256d zero = _mm256_setzero_pd();
+        switch (case_) {
+        case Origin:
+            u = zero;
+            v = zero;
+            return;
+        case Point:
+            u = x;
+            v = y;
+            return;
+        case Affine:
+            u = _mm256_div_pd(_mm256_sub_pd(_mm256_mul_pd(vd_, x), _mm256_mul_pd(vc_, y)), c0_);
+            v = _mm256_div_pd(_mm256_sub_pd(_mm256_mul_pd(va_, y), _mm256_mul_pd(vb_, x)), c0_);
+            return;
+        case VByX:
+            v = _mm256_div_pd(x, vc_);
+            u = uFrom(v, x, y);
+            return;
+        case UByX:
+            u = _mm256_div_pd(x, va_);
+            v = vFrom(u, x, y);
+            return;
+        case VByY:
+            v = _mm256_div_pd(y, vd_);
+            u = uFrom(v, x, y);
+            return;
+        case UByY:
+            u = _mm256_div_pd(y, vb_);
+            v = vFrom(u, x, y);
+            return;
+        case Quadratic:
+            solve(_mm256_sub_pd(c0_, _mm256_mul_pd(vf_, x)),
+                  _mm256_sub_pd(_mm256_mul_pd(va_, y), _mm256_mul_pd(vb_, x)), x, y, u, v);
+            return;
+        case QuadraticY:
+            solve(_mm256_sub_pd(c0_, _mm256_mul_pd(ve_, y)),
+                  _mm256_sub_pd(_mm256_mul_pd(vb_, x), _mm256_mul_pd(va_, y)), x, y, u, v);
+            return;
+        case Parallel: {
+            // v from n / m, u by the x equation, v again by the y one.
+            const __m256d n = _mm256_sub_pd(_mm256_mul_pd(vf_, x), _mm256_mul_pd(ve_, y));
+            v = _mm256_div_pd(n, c0_);
+            u = uFromPreferring(v, x, y, true);
+            v = vFromPreferring(u, x, y, false);
+            return;
+        }
+        case General: {
+            // u = P v + Q with Q = n / K; v from the quadratic.
+            const __m256d n = _mm256_sub_pd(_mm256_mul_pd(vf_, x), _mm256_mul_pd(ve_, y));
+            const __m256d q = _mm256_div_pd(n, c0_);
+            const __m256d beta =
+                _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(c1_, va_), vc_), _mm256_mul_pd(q, ve_));
+            const __m256d gamma = _mm256_sub_pd(_mm256_mul_pd(q, va_), x);
+            solve(beta, gamma, x, y, u, v);
+            return;
+        }
+        }
+    }
+
+private:
+    enum Case {
+        Origin,
+        Point,
+        Affine,
+        VByX,
+        UByX,
+        VByY,
+        UByY,
+        Quadratic,
+        QuadraticY,
+        Parallel,
+        General
+    };
+
+    void setQuadratic(double alpha) {
+        alpha_ = alpha;
+        fourAlpha_ = _mm256_set1_pd(4.0 * alpha);
+        twoAlpha_ = _mm256_set1_pd(2.0 * alpha);
+    }
+
+    __m256d uFromPreferring(__m256d v, __m256d x, __m256d y, bool preferX) const {
+        const __m256d dx = _mm256_add_pd(va_, _mm256_mul_pd(ve_, v));
+        const __m256d dy = _mm256_add_pd(vb_, _mm256_mul_pd(vf_, v));
+        const __m256d byX = _mm256_div_pd(_mm256_sub_pd(x, _mm256_mul_pd(vc_, v)), dx);
+        const __m256d byY = _mm256_div_pd(_mm256_sub_pd(y, _mm256_mul_pd(vd_, v)), dy);
+        return pick(byX, byY, absolute4(dx), absolute4(dy), preferX);
+    }
+
+    __m256d vFromPreferring(__m256d u, __m256d x, __m256d y, bool preferX) const {
+        const __m256d dx = _mm256_add_pd(vc_, _mm256_mul_pd(ve_, u));
+        const __m256d dy = _mm256_add_pd(vd_, _mm256_mul_pd(vf_, u));
+        const __m256d byX = _mm256_div_pd(_mm256_sub_pd(x, _mm256_mul_pd(va_, u)), dx);
+        const __m256d byY = _mm256_div_pd(_mm256_sub_pd(y, _mm256_mul_pd(vb_, u)), dy);
+        return pick(byX, byY, absolute4(dx), absolute4(dy), preferX);
+    }
+
+    __m256d uFrom(__m256d v, __m256d x, __m256d y) const {
+        return uFromPreferring(v, x, y, preferX_);
+    }
+    __m256d vFrom(__m256d u, __m256d x, __m256d y) const {
+        return vFromPreferring(u, x, y, preferX_);
+    }
+
+    /// The equation with the larger denominator; the preferred one on a
+    /// tie (or NaN).
+    static __m256d pick(__m256d byX, __m256d byY, __m256d sizeX, __m256d sizeY, bool preferX) {
+        const __m256d takeX = preferX ? _mm256_cmp_pd(sizeY, sizeX, _CMP_NGT_UQ)
+                                      : _mm256_cmp_pd(sizeX, sizeY, _CMP_GT_OQ);
+        return _mm256_blendv_pd(byY, byX, takeX);
+    }
+
+    /// solveQuadratic of warp.cpp with this cell's alpha.
+    void solve(__m256d beta, __m256d gamma, __m256d x, __m256d y, __m256d& u, __m256d& v) const {
+        const __m256d zero = _mm256_setzero_pd();
+        if (alpha_ == 0.0) {
+            v = _mm256_div_pd(_mm256_sub_pd(zero, gamma), beta);
+            u = uFrom(v, x, y);
+            return;
+        }
+        const __m256d s = _mm256_sqrt_pd(
+            _mm256_sub_pd(_mm256_mul_pd(beta, beta), _mm256_mul_pd(fourAlpha_, gamma)));
+        const __m256d v1 = _mm256_div_pd(_mm256_sub_pd(_mm256_sub_pd(zero, beta), s), twoAlpha_);
+        const __m256d u1 = uFrom(v1, x, y);
+        const __m256d first = _mm256_and_pd(inUnit4(v1), inUnit4(u1));
+        u = u1;
+        v = v1;
+        if (_mm256_movemask_pd(first) == 0xF) {
+            return;
+        }
+        const __m256d v2 = _mm256_div_pd(_mm256_sub_pd(s, beta), twoAlpha_);
+        const __m256d u2 = uFrom(v2, x, y);
+        const __m256d nearer = _mm256_cmp_pd(_mm256_max_pd(offUnit4(u2), offUnit4(v2)),
+                                             _mm256_max_pd(offUnit4(u1), offUnit4(v1)), _CMP_LT_OQ);
+        const __m256d second =
+            _mm256_andnot_pd(first, _mm256_or_pd(_mm256_and_pd(inUnit4(v2), inUnit4(u2)), nearer));
+        u = _mm256_blendv_pd(u1, u2, second);
+        v = _mm256_blendv_pd(v1, v2, second);
+    }
+
+    Case case_ = Origin;
+    bool preferX_ = false;
+    double alpha_ = 0.0;
+    __m256d va_, vb_, vc_, vd_, ve_, vf_;
+    __m256d c0_ = _mm256_setzero_pd();
+    __m256d c1_ = _mm256_setzero_pd();
+    __m256d fourAlpha_ = _mm256_setzero_pd();
+    __m256d twoAlpha_ = _mm256_setzero_pd();
+};
+
+void warpCellAvx2(const WarpJob& job) {
+    const InverseMap4 invert(job.coeffs);
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d spanX = _mm256_set1_pd(job.spanX);
+    const __m256d spanY = _mm256_set1_pd(job.spanY);
+    const __m256d x0 = _mm256_set1_pd(job.x0);
+    const __m256d y0 = _mm256_set1_pd(job.y0);
+    const __m256d w = _mm256_set1_pd(static_cast<double>(job.sw));
+    const __m256d h = _mm256_set1_pd(static_cast<double>(job.sh));
+    const __m256d inv255 = _mm256_set1_pd(255.0);
+    const __m128i width = _mm_set1_epi32(job.sw);
+    const __m128i height = _mm_set1_epi32(job.sh);
+    const int* src = reinterpret_cast<const int*>(job.src);
+    for (long long Y = job.yBegin; Y < job.yEnd; ++Y) {
+        const __m256d y = _mm256_set1_pd(static_cast<double>(Y) - job.oy);
+        _VORNRGBAQUAD* row =
+            job.dst + static_cast<std::size_t>(Y) * static_cast<std::size_t>(job.dw);
+        long long X = job.xBegin;
+        for (; X + 4 <= job.xEnd; X += 4) {
+            const __m256d x = _mm256_sub_pd(
+                _mm256_add_pd(_mm256_set1_pd(static_cast<double>(X)), _mm256_setr_pd(0, 1, 2, 3)),
+                _mm256_set1_pd(job.ox));
+            __m256d u;
+            __m256d v;
+            invert(x, y, u, v);
+            __m256d keep = _mm256_and_pd(inUnit4(u), inUnit4(v));
+            if (_mm256_movemask_pd(keep) == 0) {
+                continue;
+            }
+            // clampUnit, then the source position.
+            u = _mm256_blendv_pd(u, zero, _mm256_cmp_pd(u, zero, _CMP_LT_OQ));
+            u = _mm256_blendv_pd(u, one, _mm256_cmp_pd(u, one, _CMP_GT_OQ));
+            v = _mm256_blendv_pd(v, zero, _mm256_cmp_pd(v, zero, _CMP_LT_OQ));
+            v = _mm256_blendv_pd(v, one, _mm256_cmp_pd(v, one, _CMP_GT_OQ));
+            const __m256d sx = _mm256_add_pd(_mm256_mul_pd(u, spanX), x0);
+            const __m256d sy = _mm256_add_pd(_mm256_mul_pd(v, spanY), y0);
+            keep =
+                _mm256_and_pd(keep, _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(sx, zero, _CMP_GE_OQ),
+                                                                _mm256_cmp_pd(sx, w, _CMP_LT_OQ)),
+                                                  _mm256_and_pd(_mm256_cmp_pd(sy, zero, _CMP_GE_OQ),
+                                                                _mm256_cmp_pd(sy, h, _CMP_LT_OQ))));
+            if (_mm256_movemask_pd(keep) == 0) {
+                continue;
+            }
+            // Lanes left out sample position 0, which every source has.
+            const __m256d px = _mm256_and_pd(keep, sx);
+            const __m256d py = _mm256_and_pd(keep, sy);
+            const __m128i i0 = _mm256_cvttpd_epi32(px);
+            const __m128i j0 = _mm256_cvttpd_epi32(py);
+            const __m256d wx = _mm256_sub_pd(one, _mm256_sub_pd(px, _mm256_cvtepi32_pd(i0)));
+            const __m256d wy = _mm256_sub_pd(one, _mm256_sub_pd(py, _mm256_cvtepi32_pd(j0)));
+            const __m256d weights[4] = {
+                _mm256_mul_pd(wx, wy), _mm256_mul_pd(_mm256_sub_pd(one, wx), wy),
+                _mm256_mul_pd(wx, _mm256_sub_pd(one, wy)),
+                _mm256_mul_pd(_mm256_sub_pd(one, wx), _mm256_sub_pd(one, wy))};
+            __m256d plain[3] = {zero, zero, zero};
+            __m256d weighted[3] = {zero, zero, zero};
+            __m256d share = zero;
+            __m128i opaque = _mm_set1_epi32(-1);
+            for (int t = 0; t < 4; ++t) {
+                const __m128i tx = _mm_add_epi32(i0, _mm_set1_epi32(t & 1));
+                const __m128i ty = _mm_add_epi32(j0, _mm_set1_epi32(t >> 1));
+                // Taps of weight 0 or outside the source add nothing.
+                const __m256d taken64 =
+                    _mm256_andnot_pd(_mm256_cmp_pd(weights[t], zero, _CMP_EQ_OQ), keep);
+                const __m128i taken =
+                    _mm_and_si128(mask32(taken64), _mm_and_si128(_mm_cmpgt_epi32(width, tx),
+                                                                 _mm_cmpgt_epi32(height, ty)));
+                const __m128i at = _mm_add_epi32(_mm_mullo_epi32(ty, width), tx);
+                const __m128i pixel =
+                    _mm_mask_i32gather_epi32(_mm_setzero_si128(), src, at, taken, 4);
+                const __m256d wt =
+                    _mm256_and_pd(_mm256_castsi256_pd(_mm256_cvtepi32_epi64(taken)), weights[t]);
+                const __m256d alpha = alphaOf(pixel);
+                const __m256d share1 = _mm256_div_pd(_mm256_mul_pd(alpha, wt), inv255);
+                const __m256d ch[3] = {redOf(pixel), greenOf(pixel), blueOf(pixel)};
+                for (int i = 0; i < 3; ++i) {
+                    plain[i] = _mm256_add_pd(plain[i], _mm256_mul_pd(ch[i], wt));
+                    weighted[i] = _mm256_add_pd(weighted[i], _mm256_mul_pd(ch[i], share1));
+                }
+                share = _mm256_add_pd(share, share1);
+                const __m128i full =
+                    _mm_cmpeq_epi32(_mm_srli_epi32(pixel, 24), _mm_set1_epi32(255));
+                opaque = _mm_and_si128(
+                    opaque, _mm_or_si128(full, _mm_xor_si128(taken, _mm_set1_epi32(-1))));
+            }
+            keep = _mm256_andnot_pd(_mm256_cmp_pd(share, zero, _CMP_EQ_OQ), keep);
+            const __m256d allOpaque = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(opaque));
+            __m128i bytes[3];
+            for (int i = 0; i < 3; ++i) {
+                const __m256d colour = _mm256_blendv_pd(weighted[i], plain[i], allOpaque);
+                bytes[i] = snapBytes(_mm256_div_pd(colour, share));
+            }
+            const __m128i out = packPixels(bytes[0], bytes[1], bytes[2], _mm_set1_epi32(255));
+            const __m128i mask = mask32(keep);
+            _mm_maskstore_epi32(reinterpret_cast<int*>(row + X), mask, out);
+        }
+        if (X < job.xEnd) {
+            WarpJob rest = job;
+            rest.xBegin = X;
+            rest.yBegin = Y;
+            rest.yEnd = Y + 1;
+            warpCellPortable(rest);
+        }
+    }
+}
+
 } // namespace
 
 const TransformKernels kTransformAvx2 = {
     reduceBlocksFast, resampleFast,     rotateFast,     warpQuadFast,     blockRowsAvx2,
-    resampleRowsAvx2, dyadicAcrossAvx2, dyadicDownAvx2, rotatePixelsAvx2, warpCellPortable};
+    resampleRowsAvx2, dyadicAcrossAvx2, dyadicDownAvx2, rotatePixelsAvx2, warpCellAvx2};
 
 } // namespace vorn::detail

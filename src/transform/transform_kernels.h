@@ -179,9 +179,9 @@ struct RotationJob {
     RotationPlan plan;
 };
 
-/// One cell of the mesh warp whose map has e and f both non-zero (the
-/// general quadratic inversion): columns xBegin..xEnd - 1, rows
-/// yBegin..yEnd - 1 of the destination, as the plain member visits them.
+/// One quadrilateral of the mesh warp: columns xBegin..xEnd - 1 and rows
+/// yBegin..yEnd - 1 of the destination, which does not share memory with
+/// the source, painted as the plain member paints them (in any order).
 struct WarpJob {
     const _VORNRGBAQUAD* src;
     int sw;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 using vorn::detail::snapToByte;
 
@@ -287,7 +288,15 @@ void warpQuadFast(const VornBuffer& src, VornBuffer& dst, const _VORNPOINT* rect
     if (!quadJob(src, dst, rect, quad, job)) {
         return;
     }
-    if (job.coeffs[4] != 0.0 && job.coeffs[5] != 0.0) {
+    // A buffer warped into itself (or a view of itself) reads what earlier
+    // pixels wrote, in the order the plain member visits them.
+    const std::less<const _VORNRGBAQUAD*> before;
+    const _VORNRGBAQUAD* s0 = src.getPixels();
+    const _VORNRGBAQUAD* s1 = s0 + static_cast<std::size_t>(src.getWidth()) * src.getHeight();
+    const _VORNRGBAQUAD* d0 = dst.getPixels();
+    const _VORNRGBAQUAD* d1 = d0 + static_cast<std::size_t>(dst.getWidth()) * dst.getHeight();
+    const bool shared = before(s0, d1) && before(d0, s1);
+    if (!shared) {
         transformKernels().warpCell(job);
         return;
     }
