@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The transform subsystem's Reference and Portable kernel tables, and the
-// choice of table by level (the AVX2 and NEON tables are in
-// transform_avx2.cpp and transform_neon.cpp).
+// choice of table by level (the AVX2 table is in transform_avx2.cpp; SSE2
+// and NEON take the Portable one, which compilers vectorise for them).
 
 #include "transform/transform_kernels.h"
 
@@ -23,7 +23,7 @@ namespace {
 
 constexpr KernelTables<TransformKernels> kTables(&kTransformReference, &kTransformPortable, nullptr,
                                                  VORN_AVX2_TABLE(kTransformAvx2),
-                                                 VORN_NEON_TABLE(kTransformNeon));
+                                                 nullptr);
 
 } // namespace
 

@@ -260,7 +260,6 @@ void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int
 extern const TransformKernels kTransformReference;
 extern const TransformKernels kTransformPortable;
 extern const TransformKernels kTransformAvx2; // transform_avx2.cpp
-extern const TransformKernels kTransformNeon; // transform_neon.cpp
 
 /// The table of the level in force.
 const TransformKernels& transformKernels();
