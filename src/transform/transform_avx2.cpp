@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// AVX2 variants of the transform subsystem's fast paths. Each gives exactly
-// the bytes of the plain members:
+// The transform subsystem's AVX2 kernels, compiled with AVX2. Each gives
+// exactly the bytes of the plain members:
 // - the per-pixel filters run four destination pixels side by side, one
 //   per double lane, with the same operations in the same order as the
 //   plain members (a tap that the plain member skips adds +0.0, which
@@ -16,7 +16,10 @@
 //   float's error (half a unit in the last place, below 2^-17); bands
 //   with other alphas sum colour times alpha as 32-bit integers, four
 //   blocks at a time, and divide in double precision, exact likewise;
-// - rotation shears four pixels at once with exact rounding.
+// - the integer resampling (resize_dyadic.cpp) sums eight columns at a
+//   time in 16-bit lanes;
+// - rotation shears four pixels at once with exact rounding;
+// - the mesh warp inverts the map and samples four columns at once.
 
 #include "transform/resize_dyadic_loops.h"
 #include "transform/transform_kernels.h"
