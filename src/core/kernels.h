@@ -18,11 +18,12 @@
 // below it (Avx2 -> Sse2 -> Portable, Neon -> Portable). Tests force each
 // level in turn; every level gives the reference's bytes.
 //
-// The instruction-set files include no header that defines functions
-// (this one and the subsystem's kernel declarations only declare): an
-// inline function or template instantiated there would be compiled for
-// that instruction set, and the linker may keep that copy for callers on
-// processors without it. A test checks their objects for such definitions.
+// The instruction-set files call no inline function or template that a
+// header shares with other files (one instantiated there would be compiled
+// for that instruction set, and the linker may keep that copy for callers
+// on processors without it): the headers they include only declare, or
+// define in an anonymous namespace, which gives every file copies of its
+// own. A test checks their objects for shared (weak) definitions.
 #ifndef VORN_SRC_CORE_KERNELS_H
 #define VORN_SRC_CORE_KERNELS_H
 
