@@ -80,19 +80,17 @@ class KernelTables {
 public:
     constexpr KernelTables(const Table* reference, const Table* portable, const Table* sse2,
                            const Table* avx2, const Table* neon)
-        : table_{reference, portable, sse2, avx2, neon} {
-        for (int pass = 0; pass < 3; ++pass) {
-            for (int level = 0; level < kKernelLevelCount; ++level) {
-                if (!table_[level]) {
-                    table_[level] =
-                        table_[static_cast<int>(lowerKernelLevel(static_cast<KernelLevel>(level)))];
-                }
-            }
-        }
-    }
+        : table_{reference, portable, sse2, avx2, neon} {}
 
-    /// The table of the level in force.
-    const Table& current() const { return *table_[static_cast<int>(kernelLevel())]; }
+    /// The table of the level in force, or of the nearest level below it
+    /// that has one.
+    const Table& current() const {
+        KernelLevel level = kernelLevel();
+        while (!table_[static_cast<int>(level)]) {
+            level = lowerKernelLevel(level);
+        }
+        return *table_[static_cast<int>(level)];
+    }
 
 private:
     const Table* table_[kKernelLevelCount];
