@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The span scan converter's edge tracer: the writes of fillLine, made only
-// where they can land. An edge is entered at the first step that reaches
-// the buffer's rows and left at the last; steps right of the buffer are
-// skipped; steps left of it only count one crossing per row into the row's
-// carry. The Bresenham state where a walk is entered comes in closed form,
-// so the cost of an edge follows the part of it over the buffer's rows and
-// columns, not its length.
+// where they can land, or described instead of made (see ScanFill). An
+// edge is entered at the first step that reaches the rows being traced (a
+// band of the buffer's rows) and left at the last; steps right of the
+// buffer are skipped; steps left of it only count one crossing per row
+// into the row's carry. The Bresenham state where a walk is entered comes
+// in closed form, so the cost of an edge follows the part of it over the
+// rows and columns traced, not its length.
 
 #include "vector/vector.h"
 

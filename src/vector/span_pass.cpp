@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The span scan converter's row passes: the map pass that turns a contour's
-// crossings into covered cells, and the last pass that paints every
-// non-zero cell and clears the work areas behind it. Both visit only the
-// columns that each row's record names, and treat a run of zero cells in
-// one go; the rule applied to every cell is the map pass of fillMap.
+// crossings into covered cells, and the last pass that paints the covered
+// pixels and clears the work areas behind it, either from the rows'
+// descriptions or from their cells. Both visit only the columns that each
+// row's ranges name and treat a run of zero cells in one go; the rule
+// applied to every cell is the map pass of fillMap. Covered runs are
+// gathered while a band's cells are in the cache and painted after it.
 
 #include "vector/vector.h"
 

@@ -8,8 +8,12 @@
 //    visit every cell of the buffer (scan_convert.cpp, fill_blend.cpp);
 //  - the span scan converter below (ScanFill), which the public fills use:
 //    its edge walks start and stop where the buffer's rows and columns
-//    begin and end, and its map and paint passes visit, row by row, only
-//    the cells that the fill wrote.
+//    begin and end; the last contour is taken a band of rows at a time,
+//    where its edges do not crowd a row without cells at all (each edge
+//    describes the columns it writes on a row and where it crosses it, and
+//    the covered runs follow), elsewhere into cells of which each row
+//    lists the ranges written, so that the work of a row follows its
+//    spans, not its cells.
 // The plain form is reachable through the fill*Reference functions so that
 // tests can compare the two.
 #ifndef VORN_SRC_VECTOR_VECTOR_H
