@@ -27,6 +27,8 @@ TEST(ClipLine, ExamplesInTheTenByTenRectangle) {
         {pt(-10, 5), pt(20, 5), true, pt(0, 5), pt(10, 5)},
         {pt(20, 5), pt(-10, 5), true, pt(10, 5), pt(0, 5)},
         {pt(-5, -5), pt(15, 15), true, pt(0, 0), pt(10, 10)},
+        // From a point on the right edge outward: the outer end is moved.
+        {pt(10, 3), pt(15, 8), true, pt(10, 3), pt(10, 3)},
         // Vertical: only the top and bottom steps act.
         {pt(5, -5), pt(5, 15), true, pt(5, 0), pt(5, 10)},
         // The crossing -4 is truncated toward zero before 10 is added.
