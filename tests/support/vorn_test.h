@@ -96,11 +96,12 @@ inline BufferPtr makeFilled(int width, int height, _VORNRGBAQUAD colour) {
     return b;
 }
 
-/// A buffer of random pixels, alpha included.
-inline BufferPtr makeRandom(Rng& rng, int width, int height) {
+/// A buffer of random pixels, alpha included unless `opaque`.
+inline BufferPtr makeRandom(Rng& rng, int width, int height, bool opaque = false) {
     BufferPtr b = makeBuffer(width, height);
     for (int i = 0; i < width * height; ++i) {
         b->getPixels()[i] = rng.pixel();
+        b->getPixels()[i].alpha |= opaque ? 255 : 0;
     }
     return b;
 }
