@@ -330,26 +330,6 @@ TEST(LibraryRead, ScansAreLimitedAndMustProgress) {
     EXPECT_EQ(statusOf(repeated), Status::Corrupt);
 }
 
-TEST(LibraryRead, ClaimedSizesNoBlockOrFileCouldHoldAreRefused) {
-    using namespace TalvoImage;
-    const struct {
-        std::uint64_t width, height;
-        std::size_t fileBytes;
-        int code; // 0: accepted
-    } cases[] = {{0, 5, 100, ERR_BAD_IMAGE},
-                 {4096, 4096, 1, 0},     // within the allowance whatever the file
-                 {4097, 4096, 16400, 0}, // 1,024 pixels per byte
-                 {4097, 4096, 16388, ERR_TOO_LARGE},
-                 {23170, 23170, 1u << 30, 0}, // 2,147,395,600 bytes
-                 {23171, 23170, 1u << 30, ERR_TOO_LARGE}};
-    for (const auto& c : cases) {
-        ErrorCode code = ERR_BAD_IMAGE;
-        const char* problem = detail::claimedSizeProblem(c.width, c.height, c.fileBytes,
-                                                         detail::kJpegPixelsPerByte, code);
-        EXPECT_EQ(problem ? static_cast<int>(code) : 0, c.code) << c.width << " x " << c.height;
-    }
-}
-
 // The suite's 100 x 100 GIF, one frame over the whole screen, altered: its
 // first frame is composed onto the screen, the background colour at alpha
 // 0 (transparent black when the background index lies beyond the map)
