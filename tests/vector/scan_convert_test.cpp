@@ -270,18 +270,4 @@ TEST(FillPolygon, BufferWithoutPixels) {
     }
 }
 
-// From (1, 0) to (7, 3), arriving from above (not turning): a crossing (+1)
-// at the first pixel of each row but the end point's, marks on the rest;
-// the end point itself is left to the next edge.
-TEST(FillLine, CellsOfOneEdge) {
-    BufferPtr b = makeBuffer(8, 4);
-    fill(*b, Polygon{{pt(0, 0)}}, kInk);
-    (b.get()->*Access::fillLineFn)(pt(1, -4), pt(1, 0), pt(7, 3), 0);
-    const std::vector<unsigned short> expected = {0, 1, 256, 0, 0,   0, 0,   0, //
-                                                  0, 0, 0,   1, 256, 0, 0,   0, //
-                                                  0, 0, 0,   0, 0,   1, 256, 0, //
-                                                  0, 0, 0,   0, 0,   0, 0,   0};
-    EXPECT_EQ(cells(*b), expected);
-}
-
 } // namespace
