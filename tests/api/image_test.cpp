@@ -56,6 +56,8 @@ TEST(ImageDpi, EveryUnitGivesDotsPerInch) {
     EXPECT_EQ(image.get()->getPixelsPerInchY(), 299);
     EXPECT_EQ(image.dpiY(), 300.0);
     EXPECT_THROW(image.setDpi(-1, 1), vorn::Error);
+    image.setDpi(2147483646.5, 1); // per metre beyond the int range: limited
+    EXPECT_EQ(image.get()->getPixelsPerMetreX(), 2147483647);
 }
 
 TEST(ImageErrors, LeaveTheLastFailureAlone) {
