@@ -97,31 +97,6 @@ TEST_P(ResizeAtLevel, BlockColoursAreWeighedByAlpha) {
 // Per-pixel filters
 // ---------------------------------------------------------------------------
 
-// 3 x 3 into 2 x 2: factor 1.5 both ways. Destination column 0 covers
-// source columns 0 (weight 1) and 1 (0.5); column 1 covers 1 (0.5) and 2
-// (1). Red grows across, green down.
-TEST_P(ResizeAtLevel, BoxFilterAveragesTheWeightedFootprint) {
-    BufferPtr src = makeBuffer(3, 3);
-    for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 3; ++x) {
-            *src->getPixel(x, y) = rgba(90 * x, 90 * y, 7);
-        }
-    }
-    BufferPtr dst = makeBuffer(2, 2);
-    ASSERT_EQ(src->resize(dst.get()), 0);
-    const _VORNRGBAQUAD expected[4] = {rgba(30, 30, 7), rgba(150, 30, 7), rgba(30, 150, 7),
-                                       rgba(150, 150, 7)};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(dst->getPixels()[i], expected[i]) << i;
-    }
-    // A clear corner leaves the colour to the rest of the footprint and the
-    // alpha to the covered share: 1.25 of 2.25.
-    src->getPixel(2, 2)->alpha = 0;
-    ASSERT_EQ(src->resize(dst.get()), 0);
-    EXPECT_EQ(at(*dst, 1, 1), rgba(126, 126, 7, 141));
-    EXPECT_EQ(at(*dst, 1, 0), rgba(150, 30, 7));
-}
-
 // A footprint of clear pixels only gives transparent black.
 TEST_P(ResizeAtLevel, ClearFootprintsGiveTransparentBlack) {
     BufferPtr clear = makeFilled(5, 5, rgba(200, 100, 50, 0));

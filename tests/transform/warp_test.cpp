@@ -48,19 +48,6 @@ TEST(Warp, RefusesDegenerateGridsAndNullArguments) {
     EXPECT_TRUE(changedPixels(*dst, kPaper).empty());
 }
 
-// The identity through a 3 x 4 mesh of the regular grid copies an opaque
-// source: the cells share edges without gaps.
-TEST(Warp, IdentityCopiesAnOpaqueSource) {
-    BufferPtr src = ramp(10, 10);
-    BufferPtr dst = makeBuffer(10, 10);
-    std::vector<_VORNPOINT> mesh;
-    for (int k = 0; k < 12; ++k) {
-        mesh.push_back({10 * (k % 3) / 2, 10 * (k / 3) / 3});
-    }
-    EXPECT_TRUE(src->warp(dst.get(), mesh.data(), 3, 4));
-    EXPECT_EQ(words(*dst), words(*src));
-}
-
 // Onto twice the size: destination (X, Y) samples (X / 2, Y / 2), the mean
 // of two or four ramp values, so the ramp at X / 2, truncated; column and
 // row 19 sample 9.5, whose far neighbour lies outside the source, and keep

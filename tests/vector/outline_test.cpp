@@ -126,11 +126,4 @@ TEST(Outline, CountsBelowOneAndNullArraysDrawNothing) {
     EXPECT_TRUE(changedPixels(*none).empty());
 }
 
-TEST(Outline, ExtremeVerticesReturnQuickly) {
-    BufferPtr b = makeBuffer(32, 32);
-    const Polygon p{{pt(INT_MIN, INT_MIN), pt(INT_MAX, 5), pt(16, INT_MAX), pt(INT_MIN, INT_MAX)}};
-    EXPECT_EQ(outline(*b, p, 0), 0);
-    EXPECT_EQ(outline(*b, p, 1), 0);
-}
-
 } // namespace

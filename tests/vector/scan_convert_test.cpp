@@ -88,25 +88,6 @@ TEST(FillPolygon, Shapes) {
               picture(*filled(9, 6, {{pt(1, 1), pt(4, 4), pt(7, 4), pt(7, 1), pt(5, 1)}})));
 }
 
-TEST(FillPolygon, SecondContourCutsAHoleOrModeNineClearsIt) {
-    const Polygon p{{pt(0, 0), pt(10, 0), pt(10, 10), pt(0, 10)},
-                    {pt(3, 3), pt(7, 3), pt(7, 7), pt(3, 7)}};
-    const _VORNRGBAQUAD paper = rgba(5, 6, 7, 8);
-    for (int mode : {0, 9}) {
-        // In mode 0 the inner contour's left and right columns carry
-        // crossings and stay covered; mode 9 clears the whole inner square
-        // to 0.
-        const int inner0 = mode ? 3 : 4;
-        const int inner1 = mode ? 7 : 6;
-        expectPixels(*filled(12, 12, p, mode, kInk, paper), [&](int x, int y) {
-            if (x >= inner0 && x <= inner1 && y >= 3 && y <= 7) {
-                return mode ? kClear : paper;
-            }
-            return x <= 10 && y <= 10 ? kInk : paper;
-        });
-    }
-}
-
 TEST(FillPolygon, ModesCombineToggleOrWrite) {
     const _VORNRGBAQUAD c = rgba(0x33, 0x55, 0x00, 0xFF);
     const _VORNRGBAQUAD mixed = rgba(0xF0, 0x00, 0x0F, 0x00);

@@ -198,18 +198,6 @@ TEST(SpanFill, RandomPolygonsMatchThePlainFills) {
     }
 }
 
-// A triangle with a vertex far right of the buffer gives the pixels of the
-// plain walk, which steps through every one of its 2 * 10^7 columns.
-TEST(SpanFill, FarVertexMatchesThePlainWalk) {
-    const Polygon p{{pt(-30, 20), pt(20000000, 500), pt(60, 900)}};
-    BufferPtr fast = makeBuffer(400, 1000);
-    BufferPtr plain = makeBuffer(400, 1000);
-    fill(*fast, p, rgba(9, 8, 7, 255));
-    fillReference(*plain, p, rgba(9, 8, 7, 255));
-    EXPECT_EQ(words(*fast), words(*plain));
-    EXPECT_GT(changedPixels(*fast).size(), 100000u);
-}
-
 // ---------------------------------------------------------------------------
 // Independent rules
 // ---------------------------------------------------------------------------
