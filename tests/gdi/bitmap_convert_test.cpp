@@ -94,26 +94,6 @@ TEST_F(BitmapConvert, SectionsKeepEveryByteAndCompatibleBitmapsFlatten) {
     }
 }
 
-// Resampled: the compatible bitmap shows what one made from the resized
-// buffer shows; the section keeps the resized buffer's every byte.
-TEST_F(BitmapConvert, ResampledBitmapsHoldTheResizedBuffer) {
-    Rng rng(5);
-    BufferPtr b = makeRandom(rng, 2, 2, true);
-    BufferPtr expected = makeBuffer(4, 4);
-    ASSERT_EQ(b->resize(expected.get()), 0);
-    const HBITMAP made[3] = {bufferToBitmap(display, 4, 4, b.get()),
-                             bufferToBitmap(display, expected.get(), false),
-                             bufferToBitmap(4, 4, b.get())};
-    EXPECT_EQ(pixelsOf(*BufferPtr(bitmapToBuffer(made[0]))),
-              pixelsOf(*BufferPtr(bitmapToBuffer(made[1]))));
-    EXPECT_EQ(words(*BufferPtr(bitmapToBufferWithAlpha(made[2]))), words(*expected));
-    for (HBITMAP m : made) {
-        DeleteObject(m);
-    }
-    EXPECT_EQ(bufferToBitmap(display, 0, 4, b.get()), nullptr);
-    EXPECT_EQ(bufferToBitmap(-3, 4, b.get()), nullptr);
-}
-
 // Null and invalid arguments give each function's failure result; every
 // object made inside is released, and each bitmap returned is one object.
 TEST_F(BitmapConvert, FailuresAndObjectsMadeInside) {

@@ -65,23 +65,6 @@ TEST(AlphaBlt, BlendsOverTheDeviceAreaOfItsPosition) {
     }
 }
 
-// Captures in device pixels: under a scaling mapping twice the size; the
-// inner variant from the logical origin, unscaled.
-TEST(CaptureFromDC, ReturnsTheAreaInDevicePixels) {
-    Canvas canvas(40, 40, 11);
-    const std::vector<long> scaled = {MM_ANISOTROPIC, -3, -2, 0, 0, 1, 1, 2, 2};
-    setMapping(canvas.hdc(), scaled);
-    BufferPtr big(captureFromDC(canvas.hdc(), 0, 2, 10, 10));
-    ASSERT_TRUE(big);
-    EXPECT_EQ(big->getWidth(), 20);
-    EXPECT_EQ(pixelsOf(*big), canvas.colours(6, 8, 20, 20));
-    EXPECT_EQ(mapping(canvas.hdc()), scaled);
-    setMapping(canvas.hdc(), {MM_TEXT, -3, -2, 0, 0, 1, 1, 1, 1});
-    BufferPtr inner(_captureFromDC(canvas.hdc(), 5, 4));
-    ASSERT_TRUE(inner);
-    EXPECT_EQ(pixelsOf(*inner), canvas.colours(3, 2, 5, 4));
-}
-
 // blendToDC paints at the device origin whatever the mapping. Each
 // transfer leaves the context's mapping as it found it, and releases
 // every object it made.

@@ -29,28 +29,6 @@ TEST(BmpWrite, OneByOneIsThe58ByteFileFlattened) {
     EXPECT_EQ(encoded(*makeFilled(1, 1, rgba(0, 0, 200, 128)), 3).at(54), 100); // 100.39
 }
 
-// With alpha: a 124-byte header whose masks name the buffer's own bytes,
-// which follow unflattened, bottom row first.
-TEST(BmpWrite, WithAlphaIsTheV5FileOfTheBuffersBytes) {
-    BufferPtr b = makeFilled(1, 2, rgba(0x30, 0x20, 0x10, 0x80));
-    *b->getPixel(0, 1) = rgba(1, 2, 3, 0);
-    vorn::detail::WriteOptions options;
-    options.bmpAlpha = true;
-    Bytes file;
-    vorn::detail::MemorySink sink(file);
-    ASSERT_EQ(vorn::detail::writeImage(*b, 3, sink, options), 0);
-    ASSERT_TRUE(sink.commit());
-    const Bytes header = fromHex("424D 92000000 0000 0000 8A000000"     // file header, 146 bytes
-                                 "7C000000 01000000 02000000 0100 2000" // 124-byte header, 32 bits
-                                 "03000000 08000000 C40E0000 C40E0000"  // bit fields
-                                 "00000000 00000000"
-                                 "0000FF00 00FF0000 FF000000 000000FF" // red, green, blue, alpha
-                                 "42475273");                          // sRGB
-    EXPECT_EQ(Bytes(file.begin(), file.begin() + header.size()), header);
-    EXPECT_EQ(getLE(file, 14 + 108), 4u); // intent: pictures
-    EXPECT_EQ(Bytes(file.begin() + 138, file.end()), fromHex("03020100 10203080"));
-}
-
 // Rows padded to four bytes, bottom row first; the density in pixels per
 // metre: 300 and 72 dots per inch.
 TEST(BmpWrite, RowsArePaddedToFourBytesAndBottomUp) {

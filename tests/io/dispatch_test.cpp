@@ -71,37 +71,6 @@ TEST_F(Dispatch, DetectionTriesContentInOrderThenTheExtension) {
     EXPECT_EQ(vorn::lastFailure().status, vorn::Status::AccessDenied);
 }
 
-TEST_F(Dispatch, ReadRoutesByContentOrByTheGivenCode) {
-    VORN_REQUIRE_PNG();
-    BufferPtr b = makeFilled(3, 2, rgba(10, 20, 30, 40));
-    const std::string pngAsBmp = dir.file("picture.bmp");
-    const std::string bmpAsPng = dir.file("x.png");
-    ASSERT_EQ(b->write(pngAsBmp.c_str(), 2), 0);
-    ASSERT_EQ(b->write(bmpAsPng.c_str(), 3), 0);
-    const std::string notes = dir.file("notes.png", Bytes{'h', 'i', '!', '\n'});
-    const std::string missing = dir.file("missing.png");
-    // The pixel at (2, 1), transparent black for a null result: PNG keeps
-    // alpha, BMP flattens onto black.
-    const struct {
-        const std::string& path;
-        int code;
-        _VORNRGBAQUAD pixel;
-    } cases[] = {{pngAsBmp, 0, rgba(10, 20, 30, 40)}, {pngAsBmp, 2, rgba(10, 20, 30, 40)},
-                 {pngAsBmp, 3, rgba(0, 0, 0, 0)},     {bmpAsPng, 0, rgba(1, 3, 4)},
-                 {bmpAsPng, 2, rgba(0, 0, 0, 0)},     {notes, 0, rgba(0, 0, 0, 0)},
-                 {notes, 2, rgba(0, 0, 0, 0)},        {missing, 0, rgba(0, 0, 0, 0)},
-                 {missing, 2, rgba(0, 0, 0, 0)}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path + " " + std::to_string(c.code));
-        BufferPtr read(VornBuffer::Read(c.path.c_str(), c.code));
-        EXPECT_EQ(read ? at(*read, 2, 1) : rgba(0, 0, 0, 0), c.pixel);
-    }
-    for (int code : {-1, -2, 5, 7, 1000, -2147483647 - 1}) {
-        EXPECT_EQ(VornBuffer::Read(pngAsBmp.c_str(), code), nullptr) << code;
-        EXPECT_EQ(VornBuffer::Read(wideOf(pngAsBmp).c_str(), code), nullptr) << code;
-    }
-}
-
 TEST_F(Dispatch, WriteChoosesByExtensionOrByCode) {
     VORN_REQUIRE_PNG();
     BufferPtr b = makeFilled(2, 2, rgba(1, 2, 3, 255));
