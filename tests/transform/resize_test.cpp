@@ -48,17 +48,6 @@ TEST(Resize, ChecksTheSourceThenTheDestinationAndWritesNothing) {
 
 class ResizeAtLevel : public KernelLevels {};
 
-TEST_P(ResizeAtLevel, EqualSizesCopyEveryByte) {
-    Rng rng(5);
-    BufferPtr src = makeRandom(rng, 13, 7);
-    BufferPtr dst = makeBuffer(13, 7);
-    EXPECT_EQ(src->resize(dst.get()), 0);
-    EXPECT_EQ(words(*dst), words(*src));
-    // Into itself: nothing changes.
-    EXPECT_EQ(src->resize(src.get()), 0);
-    EXPECT_EQ(words(*src), words(*dst));
-}
-
 // Each colour is the alpha-weighted mean of the block, the alpha the plain
 // mean, so a translucent colour keeps its colour as the factors grow: white
 // at alpha 128 reduced by 2 stays white (it used to turn grey 128), as it
@@ -96,16 +85,6 @@ TEST_P(ResizeAtLevel, BlockColoursAreWeighedByAlpha) {
 // ---------------------------------------------------------------------------
 // Per-pixel filters
 // ---------------------------------------------------------------------------
-
-// A footprint of clear pixels only gives transparent black.
-TEST_P(ResizeAtLevel, ClearFootprintsGiveTransparentBlack) {
-    BufferPtr clear = makeFilled(5, 5, rgba(200, 100, 50, 0));
-    for (const auto& [w, h] : {std::make_pair(3, 3), std::make_pair(3, 5), std::make_pair(5, 3)}) {
-        BufferPtr dst = makeFilled(w, h, rgba(1, 2, 3, 4));
-        ASSERT_EQ(clear->resize(dst.get()), 0);
-        EXPECT_TRUE(changedPixels(*dst).empty()) << w << "x" << h;
-    }
-}
 
 // A flat colour is a whole number after any weighted mean, and a flat alpha
 // the weighted mean of equal alphas: rounding in the last place must turn

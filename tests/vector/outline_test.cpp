@@ -87,18 +87,6 @@ TEST(Outline, BlendsEachPixelOncePerSegment) {
     }
 }
 
-TEST(Polyline, EachSegmentIsClippedOnItsOwn) {
-    BufferPtr b = makeBuffer(5, 5);
-    // The middle segment lies wholly outside; the first point of the third
-    // is whole again although the second segment's copy was clipped.
-    polyline(*b, {pt(0, 2), pt(-3, 2), pt(-3, -9), pt(4, 2)});
-    BufferPtr expected = makeBuffer(5, 5);
-    polyline(*expected, {pt(0, 2), pt(-3, 2)});
-    polyline(*expected, {pt(-3, -9), pt(4, 2)});
-    EXPECT_EQ(words(*b), words(*expected));
-    EXPECT_FALSE(changedPixels(*b).empty());
-}
-
 // Sizes of 0 or less draw nothing and do not move the position: the next
 // contour starts where the skipped one would have, and no point before the
 // array or beyond the sizes' sum is read (the sanitizer run checks reads).

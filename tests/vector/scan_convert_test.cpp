@@ -220,35 +220,4 @@ TEST(FillPolygon, WorkAreasAreAllocatedOnceAndKept) {
     EXPECT_EQ(carries(*b), std::vector<unsigned short>(30, 0));
 }
 
-// The plain workers leave their map behind; the next fill still starts
-// from clear work areas.
-TEST(FillPolygon, FollowsThePlainWorkersOnTheSameBuffer) {
-    BufferPtr b = makeBuffer(20, 20);
-    BufferPtr expected = makeBuffer(20, 20);
-    const Polygon second{{pt(4, 4), pt(9, 4), pt(9, 9)}};
-    fillReference(*b, Polygon{{pt(0, 0), pt(19, 0), pt(19, 19), pt(0, 19)}}, kClear);
-    (b.get()->*Access::fillLineFn)(pt(0, 0), pt(2, 15), pt(17, 3), 0);
-    fill(*b, second, kInk);
-    fill(*expected, second, kInk);
-    EXPECT_EQ(words(*b), words(*expected));
-    EXPECT_EQ(cells(*b), std::vector<unsigned short>(20 * 20, 0));
-}
-
-// A buffer without pixels (only a derived class can make one) fills
-// nothing and allocates nothing.
-TEST(FillPolygon, BufferWithoutPixels) {
-    const Polygon p{{pt(0, 0), pt(4, 0), pt(4, 4)}};
-    BufferPtr texture = makeBuffer(2, 2);
-    for (int size : {0, 5}) {
-        Access b(size, size);
-        EXPECT_EQ(fill(b, p, kInk), 0);
-        EXPECT_EQ(fillBlend(b, p, kInk), 0);
-        EXPECT_EQ(fillBitmap(b, p, texture.get(), 255), 0);
-        EXPECT_EQ(Access::edgeMapOf(b), nullptr);
-        EXPECT_EQ(b.drawSolidLine(pt(0, 0), pt(3, 3), 1, 2, 3, 4, 1), 0);
-        EXPECT_EQ(b.drawDashedLine(pt(0, 0), pt(3, 3), 1, 2, 3, 4), 0);
-        EXPECT_EQ(b.fillRectangleBlend(pt(0, 0), pt(3, 3), 1, 2, 3, 4), 0);
-    }
-}
-
 } // namespace

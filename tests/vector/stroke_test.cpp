@@ -180,18 +180,4 @@ TEST(Lines, RandomSegmentsMatchTheStepByStepModel) {
     }
 }
 
-TEST(Lines, ExtremeEndsReturnQuickly) {
-    BufferPtr b = makeFilled(64, 48, kPaper);
-    const int v[] = {INT_MIN, -1, 0, 30, INT_MAX};
-    for (int a : v) {
-        for (int c : v) {
-            for (Kind kind : {Solid, AntiAliased, Dashed}) {
-                EXPECT_EQ(line(*b, pt(a, c), pt(c, a), kInk, kind), 0);
-                EXPECT_EQ(line(*b, pt(a, a), pt(c, 20), kInk, kind), 0);
-                EXPECT_EQ(line(*b, pt(a, c), pt(INT_MAX, INT_MIN), kInk, kind), 0);
-            }
-        }
-    }
-}
-
 } // namespace
