@@ -39,7 +39,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile
                                                                   std::size_t),
                                                          void (*)(const volatile void*));
 namespace {
-const int gHooks = __sanitizer_install_malloc_and_free_hooks(
+[[maybe_unused]] const int gHooks = __sanitizer_install_malloc_and_free_hooks(
     [](const volatile void*, std::size_t size) { note(size); }, [](const volatile void*) {});
 }
 #elif defined(__GLIBC__)
