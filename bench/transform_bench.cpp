@@ -5,29 +5,9 @@
 
 #include "bench_support.h"
 
-#include <cmath>
-
 namespace {
 
 using namespace bench;
-
-// A photograph-like opaque image: smooth gradients with a little noise.
-// With `alpha`, the alpha channel varies over the image as well.
-Owned photo(int w, int h, bool alpha) {
-    Owned b = build(w, h);
-    std::mt19937 rng(7);
-    _VORNRGBAQUAD* p = b->getPixels();
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x, ++p) {
-            const unsigned noise = rng() & 15;
-            p->red = static_cast<unsigned char>((x * 255 / w + noise) & 0xFF);
-            p->green = static_cast<unsigned char>((y * 255 / h + noise) & 0xFF);
-            p->blue = static_cast<unsigned char>(((x + y) * 127 / (w + h) + 64 + noise) & 0xFF);
-            p->alpha = alpha ? static_cast<unsigned char>((x ^ y) & 0xFF) : 255;
-        }
-    }
-    return b;
-}
 
 void BM_MemcpyOfTheSource(benchmark::State& state) {
     timeMemcpy(state, kBytes);
@@ -126,18 +106,7 @@ BENCHMARK(BM_BuildRotationResult)->Unit(benchmark::kMillisecond);
 void BM_Warp1024Mesh9x9(benchmark::State& state) {
     Owned src = photo(1024, 1024, false);
     Owned dst = build(1024, 1024);
-    std::vector<_VORNPOINT> grid;
-    std::mt19937 rng(3);
-    for (int j = 0; j < 9; ++j) {
-        for (int i = 0; i < 9; ++i) {
-            _VORNPOINT p{1024 * i / 8, 1024 * j / 8};
-            if (i > 0 && i < 8 && j > 0 && j < 8) {
-                p.x += static_cast<int>(rng() % 25) - 12;
-                p.y += static_cast<int>(rng() % 25) - 12;
-            }
-            grid.push_back(p);
-        }
-    }
+    const std::vector<_VORNPOINT> grid = warpMesh();
     for (auto _ : state) {
         src->warp(dst.get(), grid.data(), 9, 9);
         benchmark::ClobberMemory();

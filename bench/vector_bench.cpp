@@ -8,8 +8,6 @@
 #include "bench_support.h"
 #include "vector/vector.h"
 
-#include <cmath>
-
 namespace {
 
 using bench::Owned;
@@ -19,18 +17,6 @@ Owned white(int w, int h) {
     Owned b = bench::build(w, h);
     b->fill(255, 255, 255, 255);
     return b;
-}
-
-std::vector<_VORNPOINT> randomPoints(std::size_t n, int w, int h, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> x(0, w - 1);
-    std::uniform_int_distribution<int> y(0, h - 1);
-    std::vector<_VORNPOINT> out(n);
-    for (_VORNPOINT& p : out) {
-        p.x = x(rng);
-        p.y = y(rng);
-    }
-    return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -43,7 +29,7 @@ enum LineKind { Aliased, AntiAliased, Dashed };
 
 void lines(benchmark::State& state, LineKind kind) {
     Owned b = white(1024, 1024);
-    const std::vector<_VORNPOINT> ends = randomPoints(2 * kLines, 1024, 1024, 1);
+    const std::vector<_VORNPOINT> ends = bench::randomPoints(2 * kLines, 1024, 1024, 1);
     for (auto _ : state) {
         for (int i = 0; i < kLines; ++i) {
             const _VORNPOINT& p = ends[2 * i];
@@ -120,7 +106,7 @@ struct Filler {
 void triangles(benchmark::State& state, FillKind kind) {
     Owned b = white(1024, 1024);
     const Filler fill(kind);
-    const std::vector<_VORNPOINT> points = randomPoints(3000, 1024, 1024, 2);
+    const std::vector<_VORNPOINT> points = bench::triangleWorkload();
     const int sizes[] = {3};
     fill(*b, points.data(), sizes, 1); // the work areas' first allocation
     for (auto _ : state) {
@@ -146,22 +132,10 @@ BENCHMARK(BM_Triangles1000_Blend128)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Triangles1000_PlainFill)->Unit(benchmark::kMillisecond);
 
 // A five-point star spanning 1024 x 1024, filled 100 times.
-std::vector<_VORNPOINT> star(int size) {
-    std::vector<_VORNPOINT> p;
-    const double r = (size - 1) / 2.0;
-    const double pi = std::acos(-1.0);
-    for (int k = 0; k < 5; ++k) {
-        const double a = -pi / 2 + k * 4 * pi / 5;
-        p.push_back(_VORNPOINT{static_cast<int>(std::lround(r + r * std::cos(a))),
-                               static_cast<int>(std::lround(r + r * std::sin(a)))});
-    }
-    return p;
-}
-
 void stars(benchmark::State& state, FillKind kind) {
     Owned b = white(1024, 1024);
     const Filler fill(kind);
-    const std::vector<_VORNPOINT> points = star(1024);
+    const std::vector<_VORNPOINT> points = bench::star(1024);
     const int sizes[] = {5};
     fill(*b, points.data(), sizes, 1);
     for (auto _ : state) {

@@ -28,6 +28,53 @@ if(VORN_SANITIZE)
   target_link_options(vorn_build_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
+# The instruction-set kernels (src/core/kernels.h): SSE2 and AVX2 where the
+# target processor is x86, NEON where it is 64-bit ARM; other processors
+# run the portable kernels only, as does a build with VORN_SIMD off.
+option(VORN_SIMD "Build the SSE2/AVX2 (x86) or NEON (64-bit ARM) kernels" ON)
+set(VORN_KERNEL_SETS "")
+if(VORN_SIMD)
+  if(MSVC)
+    set(_vorn_cpu "${CMAKE_CXX_COMPILER_ARCHITECTURE_ID}")
+  else()
+    set(_vorn_cpu "${CMAKE_SYSTEM_PROCESSOR}")
+  endif()
+  string(TOLOWER "${_vorn_cpu}" _vorn_cpu)
+  if(_vorn_cpu MATCHES "^(x86_64|amd64|x64|x86|i[3-6]86)$")
+    set(VORN_KERNEL_SETS sse2 avx2)
+  elseif(_vorn_cpu MATCHES "^(aarch64|arm64)$")
+    set(VORN_KERNEL_SETS neon)
+  endif()
+endif()
+# Each set's compiler flags.
+if(MSVC)
+  set(VORN_KERNEL_FLAGS_sse2 "")
+  set(VORN_KERNEL_FLAGS_avx2 /arch:AVX2)
+else()
+  set(VORN_KERNEL_FLAGS_sse2 -msse2)
+  set(VORN_KERNEL_FLAGS_avx2 -mavx2)
+  if(MINGW)
+    # GCC for Windows may spill 32-byte vectors to a stack that is only
+    # 16-byte aligned with aligned moves; the assembler makes them unaligned.
+    list(APPEND VORN_KERNEL_FLAGS_avx2 -Wa,-muse-unaligned-vector-move)
+  endif()
+endif()
+set(VORN_KERNEL_FLAGS_neon "")
+
+# vorn_kernel_sources(SSE2 <files>... AVX2 <files>... NEON <files>...): a
+# subsystem's instruction-set files, each into its set's object library
+# (made in src/CMakeLists.txt) where the build has that set.
+function(vorn_kernel_sources)
+  cmake_parse_arguments(ARG "" "" "SSE2;AVX2;NEON" ${ARGN})
+  foreach(_set sse2 avx2 neon)
+    string(TOUPPER ${_set} _key)
+    if(TARGET vorn_kernels_${_set} AND ARG_${_key})
+      list(TRANSFORM ARG_${_key} PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/")
+      target_sources(vorn_kernels_${_set} PRIVATE ${ARG_${_key}})
+    endif()
+  endforeach()
+endfunction()
+
 # Compiles a target's sources as the library's own code: C++17 without
 # extensions, hidden symbols (only what VORN_API marks is exported), position
 # independent where the library is shared, the export macro's definition and

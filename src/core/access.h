@@ -56,6 +56,8 @@ struct Access : VornBuffer {
         &Access::transferMapBitmap;
 
     // Resampling and the mesh warp
+    static constexpr void (VornBuffer::*reducePixelFn)(const _VORNRGBAQUAD**, _VORNRGBAQUAD*, int,
+                                                       int) const = &Access::getReducePixel;
     static constexpr void (VornBuffer::*resizePixelFn)(_VORNRGBAQUAD*, int, int, double,
                                                        double) const = &Access::getResizePixel;
     static constexpr bool (VornBuffer::*warpQuadFn)(VornBuffer*, const _VORNPOINT*,

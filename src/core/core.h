@@ -4,6 +4,9 @@
 #ifndef VORN_SRC_CORE_CORE_H
 #define VORN_SRC_CORE_CORE_H
 
+#include "core/kernels.h"
+#include "core/row_kernels.h"
+
 #include <vorn/buffer.h>
 
 #include <climits>
@@ -128,35 +131,39 @@ inline void blendPixel(_VORNRGBAQUAD& dst, const _VORNRGBAQUAD& src, unsigned ex
 }
 
 // ---------------------------------------------------------------------------
-// Row kernels: a plain reference and the fastest variant this CPU runs.
-// Every fast variant gives exactly the reference's bytes.
+// Row kernels (row_kernels.h) at the level in force
 // ---------------------------------------------------------------------------
 
-/// dst[i] = blend of src[i] over dst[i] with extra opacity 255, i < n.
-/// The two ranges must not overlap.
-void blendRow(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n);
-void blendRowReference(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n);
+inline void blendRow(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n) {
+    rowKernels().blendRow(dst, src, n);
+}
 
-/// Raster operations on blue, green and red; dst alpha unchanged. The two
-/// ranges must not overlap.
-enum class BitOp { Xor, And, Or };
-void bitOpRow(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n, BitOp op);
-void bitOpRowReference(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n, BitOp op);
+inline void bitOpRow(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n, BitOp op) {
+    rowKernels().bitOpRow(dst, src, n, op);
+}
 
-/// dst[i] = colour for i < n.
-void fillPixels(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour);
+inline void fillPixels(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour) {
+    rowKernels().fillPixels(dst, n, colour);
+}
 
-/// Un-premultiplies n pixels in place (see VornBuffer::PBGRAtoBGRA).
-void unpremultiplyRow(_VORNRGBAQUAD* p, std::size_t n);
-void unpremultiplyRowReference(_VORNRGBAQUAD* p, std::size_t n);
+/// Blends `colour` (extra opacity 255) into n pixels; `ahead` as for
+/// RowKernels::blendColourRow. A transparent colour changes nothing and an
+/// opaque one is written as it is.
+inline void blendColourRow(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour,
+                           std::ptrdiff_t ahead = 0) {
+    if (colour.alpha == 0) {
+        return;
+    }
+    if (colour.alpha == 255) {
+        fillPixels(dst, n, colour);
+        return;
+    }
+    rowKernels().blendColourRow(dst, n, colour, ahead);
+}
 
-/// Which implementation the dispatching kernels use; tests force the
-/// reference or a narrower instruction set to compare them.
-enum class KernelLevel { Reference, Sse2, Avx2 };
-KernelLevel kernelLevel();
-/// Sets the level, limited to what the CPU supports; returns the level in
-/// force afterwards.
-KernelLevel setKernelLevel(KernelLevel level);
+inline void unpremultiplyRow(_VORNRGBAQUAD* p, std::size_t n) {
+    rowKernels().unpremultiplyRow(p, n);
+}
 
 } // namespace vorn::detail
 

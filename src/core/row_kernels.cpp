@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Row kernels of the buffer core: the plain reference of each, and the
-// dispatch to the fastest variant that this CPU runs (row_kernels_x86.cpp).
+// Row kernels of the buffer core: the plain reference of each, the portable
+// un-premultiplying by reciprocals, and the choice of table by level (the
+// vector tables are in row_kernels_sse2.cpp, _avx2.cpp and _neon.cpp).
 
 #include "core/core.h"
-#include "core/row_kernels_x86.h"
 
 #include <array>
-#include <atomic>
+#include <cstdint>
 
 namespace vorn::detail {
 
@@ -35,6 +35,19 @@ void bitOpRowReference(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t
             dst[i].red |= src[i].red;
             break;
         }
+    }
+}
+
+void fillPixelsReference(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour) {
+    for (std::size_t i = 0; i < n; ++i) {
+        dst[i] = colour;
+    }
+}
+
+void blendColourRowReference(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour,
+                             std::ptrdiff_t) {
+    for (std::size_t i = 0; i < n; ++i) {
+        blendPixel(dst[i], colour, 255);
     }
 }
 
@@ -69,30 +82,9 @@ unsigned char divide255(unsigned c, unsigned a) {
     return static_cast<unsigned char>((c * 255u * kReciprocal[a]) >> 32);
 }
 
-KernelLevel detectLevel() {
-    if (cpuHasAvx2()) {
-        return KernelLevel::Avx2;
-    }
-    if (cpuHasSse2()) {
-        return KernelLevel::Sse2;
-    }
-    return KernelLevel::Reference;
-}
-
-std::atomic<int> gLevel{-1};
-
-KernelLevel currentLevel() {
-    int level = gLevel.load(std::memory_order_relaxed);
-    if (level < 0) {
-        level = static_cast<int>(detectLevel());
-        gLevel.store(level, std::memory_order_relaxed);
-    }
-    return static_cast<KernelLevel>(level);
-}
-
 } // namespace
 
-void unpremultiplyRow(_VORNRGBAQUAD* p, std::size_t n) {
+void unpremultiplyRowPortable(_VORNRGBAQUAD* p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned a = p[i].alpha;
         if (a == 0) {
@@ -104,61 +96,23 @@ void unpremultiplyRow(_VORNRGBAQUAD* p, std::size_t n) {
     }
 }
 
-KernelLevel kernelLevel() {
-    return currentLevel();
-}
+const RowKernels kRowKernelsReference = {blendRowReference, bitOpRowReference, fillPixelsReference,
+                                         blendColourRowReference, unpremultiplyRowReference};
 
-KernelLevel setKernelLevel(KernelLevel level) {
-    const KernelLevel best = detectLevel();
-    if (static_cast<int>(level) > static_cast<int>(best)) {
-        level = best;
-    }
-    gLevel.store(static_cast<int>(level), std::memory_order_relaxed);
-    return level;
-}
+const RowKernels kRowKernelsPortable = {blendRowReference, bitOpRowReference, fillPixelsReference,
+                                        blendColourRowReference, unpremultiplyRowPortable};
 
-void blendRow(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n) {
-    switch (currentLevel()) {
-    case KernelLevel::Avx2:
-        blendRowAvx2(dst, src, n);
-        return;
-    case KernelLevel::Sse2:
-        blendRowSse2(dst, src, n);
-        return;
-    case KernelLevel::Reference:
-        break;
-    }
-    blendRowReference(dst, src, n);
-}
+namespace {
 
-void bitOpRow(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n, BitOp op) {
-    switch (currentLevel()) {
-    case KernelLevel::Avx2:
-        bitOpRowAvx2(dst, src, n, op);
-        return;
-    case KernelLevel::Sse2:
-        bitOpRowSse2(dst, src, n, op);
-        return;
-    case KernelLevel::Reference:
-        break;
-    }
-    bitOpRowReference(dst, src, n, op);
-}
+constexpr KernelTables<RowKernels> kTables(&kRowKernelsReference, &kRowKernelsPortable,
+                                           VORN_SSE2_TABLE(kRowKernelsSse2),
+                                           VORN_AVX2_TABLE(kRowKernelsAvx2),
+                                           VORN_NEON_TABLE(kRowKernelsNeon));
 
-void fillPixels(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour) {
-    switch (currentLevel()) {
-    case KernelLevel::Avx2:
-        fillPixelsAvx2(dst, n, colour);
-        return;
-    case KernelLevel::Sse2:
-        fillPixelsSse2(dst, n, colour);
-        return;
-    case KernelLevel::Reference:
-        break;
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        dst[i] = colour;
-    }
+} // namespace
+
+const RowKernels& rowKernels() {
+    return kTables.current();
 }
 
 } // namespace vorn::detail

@@ -258,7 +258,10 @@ bool decodeRows(ByteSource& source, const BmpHeader& header, VornBuffer& buffer,
                                                         ~static_cast<long long>(3));
     std::vector<unsigned char> storage(padded);
     unsigned char* row = storage.data();
-    const bool masked = header.mask[0] | header.mask[1] | header.mask[2] | header.mask[3];
+    // 16-bit rows always go through the masks (all zero masks give opaque
+    // black): the row was sized for 16-bit pixels, not the 32-bit default.
+    const bool masked = header.bitCount == 16 || header.mask[0] || header.mask[1] ||
+                        header.mask[2] || header.mask[3];
     bool ok = true;
     for (int i = 0; i < height && ok; ++i) {
         const int y = header.topDown ? i : height - 1 - i;

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The PNG reader and writer over libpng: any PNG file into 8-bit blue,
 // green, red, alpha pixels, and buffers into 8-bit RGBA files, with the
-// density in pHYs and the background colour in bKGD.
+// density in pHYs and the background colour in bKGD. libpng writes every
+// chunk; the image data it is handed comes filtered and deflated by
+// png_idat.cpp (very large images excepted, which libpng compresses).
 
 #include "core/core.h"
 #include "io/io.h"
+#include "io/png_idat.h"
 
+#include <algorithm>
 #include <climits>
 #include <csetjmp>
 #include <cstring>
@@ -214,7 +218,11 @@ struct PngWrite {
     png_bytepp rows = nullptr;
 };
 
-bool writeRows(PngWrite& w, const VornBuffer& buffer, int compression) {
+/// Bytes of image data per IDAT chunk.
+constexpr std::size_t kIdatChunk = std::size_t{1} << 18;
+
+bool writeRows(PngWrite& w, const VornBuffer& buffer, int compression,
+               const DeflatedData& imageData) {
     if (setjmp(png_jmpbuf(w.png))) {
         return false;
     }
@@ -254,7 +262,17 @@ bool writeRows(PngWrite& w, const VornBuffer& buffer, int compression) {
         bkgd.blue = blue;
         png_set_bKGD(w.png, w.info, &bkgd);
     }
-    png_write_png(w.png, w.info, PNG_TRANSFORM_BGR, nullptr);
+    if (!imageData.bytes) {
+        png_write_png(w.png, w.info, PNG_TRANSFORM_BGR, nullptr);
+        return true;
+    }
+    // The same chunks as png_write_png writes, with image data of our own.
+    png_write_info(w.png, w.info);
+    for (std::size_t at = 0; at < imageData.size; at += kIdatChunk) {
+        png_write_chunk(w.png, reinterpret_cast<png_const_bytep>("IDAT"),
+                        imageData.bytes.get() + at, std::min(kIdatChunk, imageData.size - at));
+    }
+    png_write_chunk(w.png, reinterpret_cast<png_const_bytep>("IEND"), nullptr, 0);
     return true;
 }
 
@@ -322,13 +340,20 @@ int writePNG(const VornBuffer& buffer, ByteSink& sink, int compression) {
         noteFailure(Status::InvalidArgument, "PNG: buffer without pixels");
         return -1;
     }
+    // The image data deflated whole, unless it is too large to hold.
+    DeflatedData imageData;
+    if (filteredBytes(buffer) <= kMaxWholeImageData &&
+        !deflateImageData(buffer, compression, imageData)) {
+        noteFailure(Status::OutOfMemory, "PNG: out of memory");
+        return -1;
+    }
     PngWrite w;
     w.sink = &sink;
     w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w.message, silentError, silentWarning);
     bool ok = w.png != nullptr;
     if (ok) {
         w.info = png_create_info_struct(w.png);
-        ok = w.info != nullptr && writeRows(w, buffer, compression);
+        ok = w.info != nullptr && writeRows(w, buffer, compression, imageData);
     }
     if (!ok) {
         // A failed write of the sink has noted its own reason already.

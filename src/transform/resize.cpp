@@ -9,11 +9,10 @@
 #include <cstring>
 #include <vector>
 
+using vorn::detail::Access;
 using vorn::detail::chooseFilter;
 using vorn::detail::columnSpan;
 using vorn::detail::forEachTap;
-using vorn::detail::kernelLevel;
-using vorn::detail::KernelLevel;
 using vorn::detail::kWeightFloor;
 using vorn::detail::ResizeFilter;
 using vorn::detail::snapToByte;
@@ -67,17 +66,17 @@ int VornBuffer::resize(VornBuffer* dst) const {
         return reduce(dst, fx, fy);
     }
 
-    if (kernelLevel() != KernelLevel::Reference) {
-        vorn::detail::resampleRows(*this, *dst, sx, sy);
-        return 0;
-    }
-    _VORNRGBAQUAD* out = dst->pixels;
-    for (int y = 0; y < dst->height; ++y) {
-        for (int x = 0; x < dst->width; ++x) {
-            getResizePixel(out++, x, y, sx, sy);
+    vorn::detail::transformKernels().resample(*this, *dst, sx, sy);
+    return 0;
+}
+
+void vorn::detail::resampleReference(const VornBuffer& src, VornBuffer& dst, double sx, double sy) {
+    _VORNRGBAQUAD* out = dst.getPixels();
+    for (int y = 0; y < dst.getHeight(); ++y) {
+        for (int x = 0; x < dst.getWidth(); ++x) {
+            (src.*Access::resizePixelFn)(out++, x, y, sx, sy);
         }
     }
-    return 0;
 }
 
 int VornBuffer::reduce(VornBuffer* dst, int fx, int fy) const {
@@ -91,27 +90,26 @@ int VornBuffer::reduce(VornBuffer* dst, int fx, int fy) const {
     if (fx < 1 || fy < 1) {
         return 0;
     }
-    if (kernelLevel() != KernelLevel::Reference) {
-        vorn::detail::reduceBlocks(*this, *dst, fx, fy);
-        return 0;
-    }
+    vorn::detail::transformKernels().reduceBlocks(*this, *dst, fx, fy);
+    return 0;
+}
 
+void vorn::detail::reduceBlocksReference(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
     // fy cursors, one per source row of the current band. The last one runs
     // along the band's bottom row and so ends each destination row at the
     // start of the next band.
     std::vector<const _VORNRGBAQUAD*> rows(static_cast<std::size_t>(fy));
-    rows[static_cast<std::size_t>(fy) - 1] = pixels;
-    _VORNRGBAQUAD* out = dst->pixels;
-    for (int y = 0; y < dst->height; ++y) {
+    rows[static_cast<std::size_t>(fy) - 1] = src.getPixels();
+    _VORNRGBAQUAD* out = dst.getPixels();
+    for (int y = 0; y < dst.getHeight(); ++y) {
         rows[0] = rows[static_cast<std::size_t>(fy) - 1];
         for (std::size_t k = 1; k < rows.size(); ++k) {
-            rows[k] = rows[k - 1] + width;
+            rows[k] = rows[k - 1] + src.getWidth();
         }
-        for (int x = 0; x < dst->width; ++x) {
-            getReducePixel(rows.data(), out++, fx, fy);
+        for (int x = 0; x < dst.getWidth(); ++x) {
+            (src.*Access::reducePixelFn)(rows.data(), out++, fx, fy);
         }
     }
-    return 0;
 }
 
 void VornBuffer::getReducePixel(const _VORNRGBAQUAD** rows, _VORNRGBAQUAD* out, int fx,

@@ -16,6 +16,7 @@
 
 #include "transform/transform.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vorn::detail {
@@ -72,15 +73,17 @@ void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int
     out.alpha = static_cast<unsigned char>(a / n);
 }
 
-void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
-    const std::size_t width = static_cast<std::size_t>(src.getWidth());
+void blockRowsPortable(const BlockJob& job) {
+    const std::size_t width = job.width;
+    const int fx = job.fx;
+    const int fy = job.fy;
     const std::uint64_t n = static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy);
     const BlockDivider divider(n);
-    _VORNRGBAQUAD* out = dst.getPixels();
-    for (int y = 0; y < dst.getHeight(); ++y) {
+    _VORNRGBAQUAD* out = job.dst;
+    for (int y = 0; y < job.dh; ++y) {
         const _VORNRGBAQUAD* band =
-            src.getPixels() + static_cast<std::size_t>(y) * static_cast<std::size_t>(fy) * width;
-        for (int x = 0; x < dst.getWidth(); ++x, ++out) {
+            job.src + static_cast<std::size_t>(y) * static_cast<std::size_t>(fy) * width;
+        for (int x = 0; x < job.dw; ++x, ++out) {
             const _VORNRGBAQUAD* block = band + static_cast<std::size_t>(x) * fx;
             // Opaque blocks (the common case) divide plain colour sums by
             // the constant block size, which the divider does without a
@@ -111,6 +114,15 @@ void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy) 
             reduceBlockExact(block, width, fx, fy, *out);
         }
     }
+}
+
+void reduceBlocksFast(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
+    const std::size_t width = static_cast<std::size_t>(src.getWidth());
+    std::vector<std::uint16_t> scratch(width * 4);
+    const BlockJob job{
+        src.getPixels(), width, dst.getPixels(), dst.getWidth(), dst.getHeight(), fx, fy,
+        scratch.data()};
+    transformKernels().blockRows(job);
 }
 
 // ---------------------------------------------------------------------------
@@ -195,24 +207,30 @@ void finishGated(double r, double g, double b, double w, double whole, double co
 
 namespace {
 
-void enlargeRows(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
-                 double sy) {
-    const std::size_t width = static_cast<std::size_t>(src.getWidth());
-    _VORNRGBAQUAD* out = dst.getPixels();
-    for (int y = 0; y < dst.getHeight(); ++y) {
-        const Span& rs = t.rows[static_cast<std::size_t>(y)];
+void enlargeRows(const ResampleJob& job) {
+    const VornBuffer& src = *job.source;
+    const std::size_t width = static_cast<std::size_t>(job.sw);
+    _VORNRGBAQUAD* out = job.dst;
+    for (int y = 0; y < job.dh; ++y) {
+        const Span& rs = job.rows[y];
         const bool rowTaps = rs.last >= rs.first;
         const _VORNRGBAQUAD* row0 =
-            rowTaps ? src.getPixels() + static_cast<std::size_t>(rs.first) * width : nullptr;
+            rowTaps ? job.src + static_cast<std::size_t>(rs.first) * width : nullptr;
         const _VORNRGBAQUAD* row1 =
-            rowTaps ? src.getPixels() + static_cast<std::size_t>(rs.last) * width : nullptr;
-        for (int x = 0; x < dst.getWidth(); ++x, ++out) {
-            const Span& cs = t.cols[static_cast<std::size_t>(x)];
+            rowTaps ? job.src + static_cast<std::size_t>(rs.last) * width : nullptr;
+        for (int x = 0; x < job.dw; ++x, ++out) {
+            const Span& cs = job.cols[x];
             if (cs.last < cs.first || !rowTaps || !enlargePixel(row0, row1, rs, cs, *out)) {
-                (src.*Access::resizePixelFn)(out, x, y, sx, sy);
+                job.exactPixel(src, out, x, y, job.sx, job.sy);
             }
         }
     }
+}
+
+/// The plain member for one destination pixel.
+void exactResizePixel(const VornBuffer& src, _VORNRGBAQUAD* out, int x, int y, double sx,
+                      double sy) {
+    (src.*Access::resizePixelFn)(out, x, y, sx, sy);
 }
 
 } // namespace
@@ -241,39 +259,88 @@ void gatedPixel(const VornBuffer& src, const Span& cols, const Span& rows, bool 
     finishGated(r, g, b, w, whole, cover, out);
 }
 
-void resampleRowsScalar(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
-                        double sy) {
-    if (t.filter == ResizeFilter::Enlarge) {
-        enlargeRows(src, dst, t, sx, sy);
+void resampleRowsPortable(const ResampleJob& job) {
+    if (job.filter == ResizeFilter::Enlarge) {
+        enlargeRows(job);
         return;
     }
-    _VORNRGBAQUAD* out = dst.getPixels();
-    for (int y = 0; y < dst.getHeight(); ++y) {
-        const Span& rs = t.rows[static_cast<std::size_t>(y)];
-        for (int x = 0; x < dst.getWidth(); ++x, ++out) {
-            const Span& cs = t.cols[static_cast<std::size_t>(x)];
-            gatedPixel(src, cs, rs, t.filter == ResizeFilter::Y, *out);
+    _VORNRGBAQUAD* out = job.dst;
+    for (int y = 0; y < job.dh; ++y) {
+        const Span& rs = job.rows[y];
+        for (int x = 0; x < job.dw; ++x, ++out) {
+            gatedPixel(*job.source, job.cols[x], rs, job.filter == ResizeFilter::Y, *out);
         }
     }
 }
 
 // ---------------------------------------------------------------------------
-// Dispatch
+// The driver of the per-pixel filters
 // ---------------------------------------------------------------------------
 
-void reduceBlocks(const VornBuffer& src, VornBuffer& dst, int fx, int fy) {
-    if (kernelLevel() == KernelLevel::Avx2 && reduceBlocksAvx2(src, dst, fx, fy)) {
+void resampleFast(const VornBuffer& src, VornBuffer& dst, double sx, double sy) {
+    const ResampleTables t(src, dst, sx, sy);
+    const TransformKernels& kernels = transformKernels();
+    if (resampleDyadic(src, dst, t, kernels)) {
         return;
     }
-    reduceBlocksScalar(src, dst, fx, fy);
-}
-
-void resampleRows(const VornBuffer& src, VornBuffer& dst, double sx, double sy) {
-    const ResampleTables tables(src, dst, sx, sy);
-    if (kernelLevel() == KernelLevel::Avx2 && resampleRowsAvx2(src, dst, tables, sx, sy)) {
-        return;
+    // The columns' taps side by side. The enlarging filter's two taps are
+    // its span's first and last (the same index at the edge, each with its
+    // own weight); the gated filters' run from first to last.
+    const int dw = dst.getWidth();
+    const std::size_t n = static_cast<std::size_t>(dw);
+    const bool enlarge = t.filter == ResizeFilter::Enlarge;
+    int taps = enlarge ? 2 : 1;
+    if (!enlarge) {
+        for (const Span& cs : t.cols) {
+            taps = std::max(taps, cs.last - cs.first + 1);
+        }
     }
-    resampleRowsScalar(src, dst, tables, sx, sy);
+    std::vector<int> index(static_cast<std::size_t>(taps) * n);
+    std::vector<double> weight(static_cast<std::size_t>(taps) * n);
+    for (std::size_t x = 0; x < n; ++x) {
+        const Span& cs = t.cols[x];
+        for (int k = 0; k < taps; ++k) {
+            const std::size_t at = static_cast<std::size_t>(k) * n + x;
+            if (enlarge) {
+                index[at] = k == 0 ? cs.first : cs.last;
+                weight[at] = k == 0 ? cs.firstWeight : cs.lastWeight;
+                continue;
+            }
+            const int i = cs.first + k;
+            index[at] = i <= cs.last ? i : cs.last;
+            weight[at] = i <= cs.last ? spanWeight(cs, i) : 0.0;
+        }
+    }
+    // Groups of four columns whose taps lie within eight source pixels
+    // that can be loaded at once.
+    const std::size_t width = static_cast<std::size_t>(src.getWidth());
+    std::vector<int> windowStart(n / 4);
+    for (std::size_t g = 0; g < windowStart.size(); ++g) {
+        const int base = index[4 * g];
+        const int top = index[static_cast<std::size_t>(taps - 1) * n + 4 * g + 3];
+        const bool fits =
+            base >= 0 && top - base < 8 && static_cast<std::size_t>(base) + 8 <= width;
+        windowStart[g] = fits ? base : -1;
+    }
+    const ResampleJob job{&src,
+                          exactResizePixel,
+                          src.getPixels(),
+                          src.getWidth(),
+                          src.getHeight(),
+                          dst.getPixels(),
+                          dw,
+                          dst.getHeight(),
+                          sx,
+                          sy,
+                          t.filter,
+                          t.cols.data(),
+                          t.rows.data(),
+                          taps,
+                          index.data(),
+                          weight.data(),
+                          windowStart.data(),
+                          kOpacity.data()};
+    kernels.resampleRows(job);
 }
 
 } // namespace vorn::detail

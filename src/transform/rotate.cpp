@@ -23,11 +23,6 @@ namespace vorn::detail {
 
 namespace {
 
-/// The centre pixel of an extent: the middle one, or the lower of the two.
-inline long long centreOf(long long n) {
-    return (n + 1) / 2 - 1;
-}
-
 /// Degrees to the single-precision working angle.
 inline float radians(int degrees) {
     return static_cast<float>(degrees * 3.141592654 / 180.0);
@@ -70,7 +65,8 @@ RotationPlan planRotation(int angle) {
     return plan;
 }
 
-void placeRotation(long long w, long long h, long long dw, long long dh, RotationPlan& plan) {
+void placeRotation(long long w, long long h, long long dw, long long dh, RotationPlan& plan,
+                   bool borderOnly) {
     plan.shiftX = 0;
     plan.shiftY = 0;
     const long long cx = centreOf(w);
@@ -91,13 +87,13 @@ void placeRotation(long long w, long long h, long long dw, long long dh, Rotatio
         minR = std::min(minR, row);
         maxR = std::max(maxR, row);
     };
-    if (std::fabs(plan.t) < 1.0 && kernelLevel() != KernelLevel::Reference) {
+    if (std::fabs(plan.t) < 1.0 && borderOnly) {
         // With |t| < 1 (and so |s| < 1) the column is monotone along every
         // source row and the row along every source column: each rounded
         // shear moves by at most what the step before it moved, with a
         // margin (1 - |t| and 1 - |s| above 1e-4) far beyond the rounding
         // of the doubles. The extremes therefore lie on the border; the
-        // plain level visits every pixel, which the tests compare.
+        // reference visits every pixel, which the tests compare.
         for (long long x = 0; x < w; ++x) {
             visit(x, 0);
             visit(x, h - 1);
@@ -126,7 +122,9 @@ void placeRotation(long long w, long long h, long long dw, long long dh, Rotatio
     plan.shiftY = shift(minR, maxR, dh - 1);
 }
 
-void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan) {
+void rotateReference(const VornBuffer& src, VornBuffer& dst, const RotationPlan& given) {
+    RotationPlan plan = given;
+    placeRotation(src.getWidth(), src.getHeight(), dst.getWidth(), dst.getHeight(), plan, false);
     const long long w = src.getWidth();
     const long long h = src.getHeight();
     const long long cx = centreOf(w);
@@ -155,25 +153,40 @@ void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const Rotatio
     }
 }
 
-void rotatePixelsScalar(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan) {
-    const long long w = src.getWidth();
-    const long long h = src.getHeight();
-    const long long dw = dst.getWidth();
-    const long long dh = dst.getHeight();
-    const long long dcx = centreOf(dw) + plan.shiftX;
-    const long long dcy = centreOf(dh) + plan.shiftY;
-    const SourceWalk walk = sourceWalk(src, plan.halfTurn);
+void rotateFast(const VornBuffer& src, VornBuffer& dst, const RotationPlan& given) {
+    RotationPlan plan = given;
+    placeRotation(src.getWidth(), src.getHeight(), dst.getWidth(), dst.getHeight(), plan, true);
+    const RotationJob job{src.getPixels(),
+                          src.getWidth(),
+                          src.getHeight(),
+                          dst.getPixels(),
+                          dst.getWidth(),
+                          dst.getHeight(),
+                          plan};
+    transformKernels().rotatePixels(job);
+}
+
+void rotatePixelsPortable(const RotationJob& job) {
+    const long long w = job.w;
+    const long long h = job.h;
+    const long long dw = job.dw;
+    const long long dh = job.dh;
+    const long long dcx = centreOf(dw) + job.plan.shiftX;
+    const long long dcy = centreOf(dh) + job.plan.shiftY;
+    // For a half turn the walk reads the source backwards.
+    const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    const _VORNRGBAQUAD* p = job.plan.halfTurn ? job.src + count - 1 : job.src;
+    const std::ptrdiff_t step = job.plan.halfTurn ? -1 : 1;
     // Pixels move as bytes: a caller's block may start at any address.
-    const _VORNRGBAQUAD* p = walk.first;
-    _VORNRGBAQUAD* out = dst.getPixels();
-    const double t = plan.t;
-    const double s = plan.s;
+    _VORNRGBAQUAD* out = job.dst;
+    const double t = job.plan.t;
+    const double s = job.plan.s;
     // X runs from w - cx - 1 down by one per pixel; Y from h - cy - 1.
     const long long xStart = w - centreOf(w) - 1;
     for (long long y = 0; y < h; ++y) {
         const double Y = static_cast<double>(h - y - centreOf(h) - 1);
         const double yt = Y * t;
-        for (long long x = 0; x < w; ++x, p += walk.step) {
+        for (long long x = 0; x < w; ++x, p += step) {
             const double X = static_cast<double>(xStart - x);
             const double x1 = roundHalfAway(X - yt);
             const double y2 = roundHalfAway(x1 * s + Y);
@@ -193,9 +206,6 @@ void rotatePixelsScalar(const VornBuffer& src, VornBuffer& dst, const RotationPl
 }
 
 } // namespace vorn::detail
-
-using vorn::detail::kernelLevel;
-using vorn::detail::KernelLevel;
 
 VornBuffer* VornBuffer::rotateBuffer(int angle) const {
     if (!pixels || width < 1 || height < 1) {
@@ -219,20 +229,6 @@ VornBuffer* VornBuffer::rotateBuffer(int angle) const {
     if (!result) {
         return nullptr;
     }
-    vorn::detail::placeRotation(width, height, rw, rh, plan);
-    switch (kernelLevel()) {
-    case KernelLevel::Reference:
-        vorn::detail::rotatePixelsReference(*this, *result, plan);
-        break;
-    case KernelLevel::Avx2:
-        if (vorn::detail::rotatePixelsAvx2(*this, *result, plan)) {
-            break;
-        }
-        vorn::detail::rotatePixelsScalar(*this, *result, plan);
-        break;
-    case KernelLevel::Sse2:
-        vorn::detail::rotatePixelsScalar(*this, *result, plan);
-        break;
-    }
+    vorn::detail::transformKernels().rotate(*this, *result, plan);
     return result;
 }

@@ -6,6 +6,7 @@
 
 #include "core/access.h"
 #include "core/core.h"
+#include "transform/transform_kernels.h"
 
 #include <array>
 #include <climits>
@@ -31,27 +32,11 @@ inline unsigned char truncToByte(double v) {
     return static_cast<unsigned char>(v);
 }
 
-/// How far below a whole number a filtered value may fall and still count
-/// as that number. A weighted mean of equal colours, or an alpha sum whose
-/// weights add up to one, is a whole number in exact arithmetic but often
-/// comes out a few units in the last place below it in double precision;
-/// plain truncation would then turn 255 into 254 and a flat colour into a
-/// speckled one. Summing a footprint of n pixels leaves noise of at most
-/// about n x 255 x 2^-53 (in practice far less), below 1e-6 for footprints
-/// of up to some 3 x 10^7 pixels. The snap cannot tell noise from a value
-/// that genuinely lies within 1e-6 below a whole number (weights are
-/// arbitrary fractions, so such values occur): those are rounded up too.
-/// That is part of the defined result, which the fast paths reproduce.
-constexpr double kByteSnap = 1e-6;
-
 /// Truncates a filtered value into a byte after absorbing rounding noise
 /// (see kByteSnap); clamped to 0..255, NaN gives 0.
 inline unsigned char snapToByte(double v) {
     return truncToByte(v + kByteSnap);
 }
-
-/// Weight sums below this count as "nothing opaque was taken".
-constexpr double kWeightFloor = 1e-9;
 
 /// floor() of a double as an int, saturating; NaN gives 0.
 inline int floorToInt(double v) {
@@ -62,24 +47,14 @@ inline int floorToInt(double v) {
 // Resampling footprints
 // ---------------------------------------------------------------------------
 
-/// The source columns (or rows) one destination pixel takes along one
-/// direction, with their weights: index `first` has weight firstWeight,
-/// index `last` lastWeight (the rule for `last` wins when they coincide),
-/// every index between them 1. Empty when last < first. Indices outside
-/// the source are never visited; the walkers skip them.
-struct Span {
-    int first = 0;
-    int last = -1;
-    double firstWeight = 0.0;
-    double lastWeight = 0.0;
-
-    double weight(int k) const {
-        if (k == last) {
-            return lastWeight;
-        }
-        return k == first ? firstWeight : 1.0;
+/// The weight of index k of a span (Span in transform_kernels.h). Indices
+/// outside the source are never visited; the walkers skip them.
+inline double spanWeight(const Span& s, int k) {
+    if (k == s.last) {
+        return s.lastWeight;
     }
-};
+    return k == s.first ? s.firstWeight : 1.0;
+}
 
 /// The two taps of linear interpolation at source position `pos` (no
 /// half-pixel offset): floor(pos) with weight 1 - f and the next index with
@@ -122,14 +97,6 @@ inline Span boxSpan(double a, double b, int n) {
     return s;
 }
 
-/// The filter resize uses for a pair of scale factors.
-enum class ResizeFilter {
-    Enlarge, ///< linear across, linear down
-    X,       ///< linear across, box down
-    Y,       ///< box across, linear down
-    Reduce   ///< box across, box down
-};
-
 inline ResizeFilter chooseFilter(double sx, double sy) {
     if (sx <= 1.0) {
         return sy <= 1.0 ? ResizeFilter::Enlarge : ResizeFilter::X;
@@ -148,7 +115,7 @@ inline Span columnSpan(int x, double sx, int n, bool box) {
 }
 
 /// Visits every source pixel (i, j) of a footprint inside width x height with
-/// its weight, cols.weight(i) x rows.weight(j): rows then columns, or
+/// its weight, spanWeight(cols, i) x spanWeight(rows, j): rows then columns, or
 /// columns then rows when columnsOuter (the order fixes the rounding of
 /// the sums). Indices outside the source are skipped.
 template <typename Visit>
@@ -159,10 +126,10 @@ void forEachTap(const Span& cols, const Span& rows, int width, int height, bool 
             if (i < 0 || i >= width) {
                 continue;
             }
-            const double wx = cols.weight(i);
+            const double wx = spanWeight(cols, i);
             for (int j = rows.first; j <= rows.last; ++j) {
                 if (j >= 0 && j < height) {
-                    visit(i, j, wx * rows.weight(j));
+                    visit(i, j, wx * spanWeight(rows, j));
                 }
             }
         }
@@ -172,10 +139,10 @@ void forEachTap(const Span& cols, const Span& rows, int width, int height, bool 
         if (j < 0 || j >= height) {
             continue;
         }
-        const double wy = rows.weight(j);
+        const double wy = spanWeight(rows, j);
         for (int i = cols.first; i <= cols.last; ++i) {
             if (i >= 0 && i < width) {
-                visit(i, j, cols.weight(i) * wy);
+                visit(i, j, spanWeight(cols, i) * wy);
             }
         }
     }
@@ -266,19 +233,10 @@ inline Span clampSpan(Span s, int n) {
     return s;
 }
 
-/// Block averaging of `src` into `dst` by whole factors fx, fy >= 1 (not
-/// both 1): dst must be src's size divided by the factors.
-void reduceBlocks(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
-
-/// The per-pixel resampling of every destination pixel, from per-column and
-/// per-row tables.
-void resampleRows(const VornBuffer& src, VornBuffer& dst, double sx, double sy);
-
 /// Settles snapToByte(v) from an approximation within 1e-10 of v (the fast
 /// paths' approximations stay within 3e-11). Gives false, writing nothing,
 /// when the approximation lies too close to a whole number for the
 /// truncation to be certain; the caller then computes the value exactly.
-constexpr double kSettleMargin = 1e-9;
 inline bool settleByte(double approx, unsigned char& out) {
     const double z = approx + kByteSnap;
     if (!(z < 255.0 + kSettleMargin)) {
@@ -341,21 +299,11 @@ constexpr std::array<double, 256> makeOpacities() {
 
 inline constexpr std::array<double, 256> kOpacity = makeOpacities();
 
-/// One block of the block averaging, exactly as getReducePixel with
-/// cursors on the block's rows: each colour the alpha-weighted mean,
-/// floor(sum(colour x alpha) / sum(alpha)) (0 when no pixel has alpha), the
-/// alpha the plain mean, in integers.
-void reduceBlockExact(const _VORNRGBAQUAD* block, std::size_t width, int fx, int fy,
-                      _VORNRGBAQUAD& out);
-
-/// Portable variants, and the AVX2 ones (false when not built for this
-/// processor, so that the caller runs the portable one).
-void reduceBlocksScalar(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
-void resampleRowsScalar(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
-                        double sy);
-bool reduceBlocksAvx2(const VornBuffer& src, VornBuffer& dst, int fx, int fy);
-bool resampleRowsAvx2(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t, double sx,
-                      double sy);
+/// The resampling of every destination pixel through integer sums when
+/// every weight of the tables is a whole multiple of a small power of two
+/// (resize_dyadic.cpp); false, writing nothing, when they are not.
+bool resampleDyadic(const VornBuffer& src, VornBuffer& dst, const ResampleTables& t,
+                    const TransformKernels& kernels);
 
 // ---------------------------------------------------------------------------
 // Rotation
@@ -378,21 +326,13 @@ inline double roundHalfAway(double v) {
     return t;
 }
 
-/// The turn rotateBuffer makes for an angle in degrees: `halfTurn` when
+/// The turn rotateBuffer makes for an angle in degrees (a RotationPlan of
+/// transform_kernels.h): `halfTurn` when
 /// the pixels are first exchanged through the centre, then `shear` degrees
 /// (within -90..90) by three shears with factors t = tan(theta / 2) and
 /// s = sin(theta); `sizeTheta` is the whole angle in radians, from which the
 /// result's size comes. shiftX and shiftY move every destination column and
 /// row (see placeRotation); planRotation leaves them 0.
-struct RotationPlan {
-    bool halfTurn;
-    float sizeTheta;
-    double t;
-    double s;
-    long long shiftX = 0;
-    long long shiftY = 0;
-};
-
 RotationPlan planRotation(int angle);
 
 /// The three rounded shears of the mirrored source position (X, Y): the
@@ -410,14 +350,16 @@ inline void shearPoint(const RotationPlan& plan, double X, double Y, double& x3,
 /// minC < 0 and maxC < W every column moves right by min(-minC, W - maxC);
 /// when maxC > W and minC > 0 left by min(maxC - W, minC); rows likewise.
 /// So no pixel falls off one side while the other leaves room; placements
-/// that lose nothing stay as they are.
-void placeRotation(long long w, long long h, long long dw, long long dh, RotationPlan& plan);
+/// that lose nothing stay as they are. With borderOnly, turns within 45
+/// degrees of the axes look at the source's border pixels alone, where the
+/// extremes lie; otherwise every pixel is visited.
+void placeRotation(long long w, long long h, long long dw, long long dh, RotationPlan& plan,
+                   bool borderOnly);
 
-/// Writes the turned image of `src` into `dst` (cleared, built at the size
-/// of the turn): the shear of every source pixel in row order.
-void rotatePixelsReference(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
-void rotatePixelsScalar(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
-bool rotatePixelsAvx2(const VornBuffer& src, VornBuffer& dst, const RotationPlan& plan);
+/// The centre pixel of an extent: the middle one, or the lower of the two.
+inline long long centreOf(long long n) {
+    return (n + 1) / 2 - 1;
+}
 
 } // namespace vorn::detail
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 using vorn::detail::snapToByte;
 
@@ -156,17 +157,31 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* grid, int nx, int ny) c
 }
 
 bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT* quad) const {
+    vorn::detail::transformKernels().warpQuad(*this, *dst, rect, quad);
+    return true;
+}
+
+namespace vorn::detail {
+
+namespace {
+
+/// The job of one quadrilateral: its map and its bounding box, which is
+/// half-open (so neighbouring cells of a mesh do not paint their shared
+/// edge twice) and clipped to the destination. False when the box is
+/// empty.
+bool quadJob(const VornBuffer& src, VornBuffer& dst, const _VORNPOINT* rect, const _VORNPOINT* quad,
+             WarpJob& job) {
     // In double precision, where the differences of any two int
     // coordinates are exact.
-    const double ox = quad[0].x;
-    const double oy = quad[0].y;
-    double coeffs[6];
-    coeffs[0] = quad[1].x - ox;
-    coeffs[1] = quad[1].y - oy;
-    coeffs[2] = quad[3].x - ox;
-    coeffs[3] = quad[3].y - oy;
-    coeffs[4] = (quad[2].x - ox) - coeffs[0] - coeffs[2];
-    coeffs[5] = (quad[2].y - oy) - coeffs[1] - coeffs[3];
+    job.ox = quad[0].x;
+    job.oy = quad[0].y;
+    double* coeffs = job.coeffs;
+    coeffs[0] = quad[1].x - job.ox;
+    coeffs[1] = quad[1].y - job.oy;
+    coeffs[2] = quad[3].x - job.ox;
+    coeffs[3] = quad[3].y - job.oy;
+    coeffs[4] = (quad[2].x - job.ox) - coeffs[0] - coeffs[2];
+    coeffs[5] = (quad[2].y - job.oy) - coeffs[1] - coeffs[3];
 
     int xmin = quad[0].x;
     int xmax = quad[0].x;
@@ -179,34 +194,45 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
         ymax = std::max(ymax, quad[k].y);
     }
     if (xmin >= xmax) {
-        return true;
+        return false;
     }
+    job.src = src.getPixels();
+    job.sw = src.getWidth();
+    job.sh = src.getHeight();
+    job.dst = dst.getPixels();
+    job.dw = dst.getWidth();
+    job.xEnd = std::min<long long>(xmax, dst.getWidth());
+    job.yEnd = std::min<long long>(ymax, dst.getHeight());
+    job.xBegin = std::max(xmin, 0);
+    job.yBegin = std::max(ymin, 0);
+    job.x0 = rect[0].x;
+    job.y0 = rect[0].y;
+    job.spanX = static_cast<double>(rect[1].x) - rect[0].x;
+    job.spanY = static_cast<double>(rect[1].y) - rect[0].y;
+    return true;
+}
 
-    // The box is half-open, so neighbouring cells of a mesh do not paint
-    // their shared edge twice; it is clipped to the destination.
-    const long long xEnd = std::min<long long>(xmax, dst->width);
-    const long long yEnd = std::min<long long>(ymax, dst->height);
-    const long long xBegin = std::max(xmin, 0);
-    const long long yBegin = std::max(ymin, 0);
-    const double x0 = rect[0].x;
-    const double y0 = rect[0].y;
-    const double spanX = static_cast<double>(rect[1].x) - rect[0].x;
-    const double spanY = static_cast<double>(rect[1].y) - rect[0].y;
-    const double w = width;
-    const double h = height;
-
-    for (long long X = xBegin; X < xEnd; ++X) {
-        for (long long Y = yBegin; Y < yEnd; ++Y) {
+/// Paints the quadrilateral's box column by column, as the member
+/// describes: every pixel traced back through the inverse map and sampled
+/// bilinearly.
+void paintQuad(const WarpJob& job) {
+    const double w = job.sw;
+    const double h = job.sh;
+    const int width = job.sw;
+    const int height = job.sh;
+    for (long long X = job.xBegin; X < job.xEnd; ++X) {
+        for (long long Y = job.yBegin; Y < job.yEnd; ++Y) {
             double u = 0.0;
             double v = 0.0;
-            invertMap(static_cast<double>(X) - ox, static_cast<double>(Y) - oy, u, v, coeffs);
+            invertMap(static_cast<double>(X) - job.ox, static_cast<double>(Y) - job.oy, u, v,
+                      job.coeffs);
             if (!inUnit(u) || !inUnit(v)) {
                 continue;
             }
             u = clampUnit(u);
             v = clampUnit(v);
-            const double sx = u * spanX + x0;
-            const double sy = v * spanY + y0;
+            const double sx = u * job.spanX + job.x0;
+            const double sy = v * job.spanY + job.y0;
             if (!(sx >= 0.0 && sx < w && sy >= 0.0 && sy < h)) {
                 continue;
             }
@@ -218,7 +244,7 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
             const double wy = 1.0 - (sy - j0);
             const double weights[4] = {wx * wy, (1.0 - wx) * wy, wx * (1.0 - wy),
                                        (1.0 - wx) * (1.0 - wy)};
-            vorn::detail::TapSums sums;
+            TapSums sums;
             for (int k = 0; k < 4; ++k) {
                 // As warpPixel: taps of weight 0 or outside the source add
                 // nothing.
@@ -227,7 +253,7 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
                 if (weights[k] == 0.0 || x >= width || y >= height) {
                     continue;
                 }
-                const _VORNRGBAQUAD& p = pixels[static_cast<std::size_t>(y) * width + x];
+                const _VORNRGBAQUAD& p = job.src[static_cast<std::size_t>(y) * width + x];
                 sums.add(p, weights[k], p.alpha * weights[k] / 255.0);
             }
             if (sums.share == 0.0) {
@@ -241,12 +267,47 @@ bool VornBuffer::warp(VornBuffer* dst, const _VORNPOINT* rect, const _VORNPOINT*
             out.green = snapToByte(colour[1] / sums.share);
             out.blue = snapToByte(colour[2] / sums.share);
             out.alpha = 255;
-            std::memcpy(dst->pixels + static_cast<std::size_t>(Y) * dst->width + X, &out,
-                        sizeof out);
+            std::memcpy(job.dst + static_cast<std::size_t>(Y) * job.dw + X, &out, sizeof out);
         }
     }
-    return true;
 }
+
+} // namespace
+
+void warpQuadReference(const VornBuffer& src, VornBuffer& dst, const _VORNPOINT* rect,
+                       const _VORNPOINT* quad) {
+    WarpJob job;
+    if (quadJob(src, dst, rect, quad, job)) {
+        paintQuad(job);
+    }
+}
+
+void warpQuadFast(const VornBuffer& src, VornBuffer& dst, const _VORNPOINT* rect,
+                  const _VORNPOINT* quad) {
+    WarpJob job;
+    if (!quadJob(src, dst, rect, quad, job)) {
+        return;
+    }
+    // A buffer warped into itself (or a view of itself) reads what earlier
+    // pixels wrote, in the order the plain member visits them.
+    const std::less<const _VORNRGBAQUAD*> before;
+    const _VORNRGBAQUAD* s0 = src.getPixels();
+    const _VORNRGBAQUAD* s1 = s0 + static_cast<std::size_t>(src.getWidth()) * src.getHeight();
+    const _VORNRGBAQUAD* d0 = dst.getPixels();
+    const _VORNRGBAQUAD* d1 = d0 + static_cast<std::size_t>(dst.getWidth()) * dst.getHeight();
+    const bool shared = before(s0, d1) && before(d0, s1);
+    if (!shared) {
+        transformKernels().warpCell(job);
+        return;
+    }
+    paintQuad(job);
+}
+
+void warpCellPortable(const WarpJob& job) {
+    paintQuad(job);
+}
+
+} // namespace vorn::detail
 
 double VornBuffer::warpPixel(const _VORNRGBAQUAD* p, int x, int y, double& r, double& g, double& b,
                              double w) const {

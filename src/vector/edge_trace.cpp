@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The span scan converter's edge tracer: the writes of fillLine, made only
-// where they can land. An edge is entered at the first step that reaches
-// the buffer's rows and left at the last; steps right of the buffer are
-// skipped; steps left of it only count one crossing per row into the row's
-// carry. The Bresenham state where a walk is entered comes in closed form,
-// so the cost of an edge follows the part of it over the buffer's rows and
-// columns, not its length.
+// where they can land, or described instead of made (see ScanFill). An
+// edge is entered at the first step that reaches the rows being traced (a
+// band of the buffer's rows) and left at the last; steps right of the
+// buffer are skipped; steps left of it only count one crossing per row
+// into the row's carry. The Bresenham state where a walk is entered comes
+// in closed form, so the cost of an edge follows the part of it over the
+// rows and columns traced, not its length.
 
 #include "vector/vector.h"
 
@@ -70,49 +71,70 @@ std::uint64_t bresenhamStepsToReach(std::uint64_t major, std::uint64_t minor, st
 // Row records
 // ---------------------------------------------------------------------------
 
-namespace {
-
-// Widens the half-open interval [begin, end) to take in lo..hi; an empty
-// interval becomes exactly lo..hi.
-template <typename T>
-void widen(T& begin, T& end, int lo, int hi) {
-    if (end <= begin) {
-        begin = lo;
-        end = hi + 1;
-        return;
+void ScanFill::foldRuns(unsigned short* record, std::int32_t begin, std::int32_t end) {
+    const std::int32_t n = runCount(record);
+    for (int i = 0; i < n; ++i) {
+        const Run r = runAt(record, i);
+        begin = std::min(begin, r.begin);
+        end = std::max(end, r.end);
     }
-    begin = std::min<T>(begin, lo);
-    end = std::max<T>(end, hi + 1);
+    setRunAt(record, 0, Run{begin, end});
+    setRunCount(record, 1);
 }
 
-} // namespace
-
-ScanFill::RowRecord ScanFill::loadRecord(int y) const {
-    RowRecord r;
-    std::memcpy(&r, records_ + static_cast<std::size_t>(y) * kRowRecordCells, sizeof r);
-    return r;
-}
-
-void ScanFill::storeRecord(int y, const RowRecord& r) {
-    std::memcpy(records_ + static_cast<std::size_t>(y) * kRowRecordCells, &r, sizeof r);
-}
-
-void ScanFill::extendRows(int y0, int y1) {
-    widen(rowsBegin_, rowsEnd_, y0, y1);
-}
-
-void ScanFill::extendSpan(int y, int lo, int hi) {
-    RowRecord r = loadRecord(y);
-    widen(r.spanBegin, r.spanEnd, lo, hi);
-    storeRecord(y, r);
-    extendRows(y, y);
-}
-
-void ScanFill::extendCross(int y, int x) {
-    RowRecord r = loadRecord(y);
-    widen(r.crossBegin, r.crossEnd, x, x);
-    storeRecord(y, r);
-    extendSpan(y, x, x);
+int ScanFill::takeRuns(int y, Run* runs) {
+    unsigned short* record = recordOf(y);
+    const int n = runCount(record);
+    if (n == 0) {
+        return 0;
+    }
+    setRunCount(record, 0);
+    if (n == 1) {
+        runs[0] = runAt(record, 0);
+        return 1;
+    }
+    // Sorted by begin through a fixed network of compare-exchanges, with
+    // the ranges as 64-bit keys (begin above end; both lie in 0..width)
+    // and empty slots last: no branch depends on the order they came in.
+    static_assert(kRowRuns == 6, "the network sorts six ranges");
+    std::uint64_t key[kRowRuns];
+    for (int i = 0; i < kRowRuns; ++i) {
+        key[i] = ~std::uint64_t{0};
+    }
+    for (int i = 0; i < n; ++i) {
+        const Run r = runAt(record, i);
+        key[i] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.begin)) << 32) |
+                 static_cast<std::uint32_t>(r.end);
+    }
+    auto exchange = [&](int i, int j) {
+        const std::uint64_t lo = std::min(key[i], key[j]);
+        const std::uint64_t hi = std::max(key[i], key[j]);
+        key[i] = lo;
+        key[j] = hi;
+    };
+    exchange(0, 5);
+    exchange(1, 3);
+    exchange(2, 4);
+    exchange(1, 2);
+    exchange(3, 4);
+    exchange(0, 3);
+    exchange(2, 5);
+    exchange(0, 1);
+    exchange(2, 3);
+    exchange(4, 5);
+    exchange(1, 2);
+    exchange(3, 4);
+    int merged = 0;
+    for (int i = 0; i < n; ++i) {
+        const Run r{static_cast<std::int32_t>(key[i] >> 32),
+                    static_cast<std::int32_t>(key[i] & 0xFFFFFFFFu)};
+        if (merged > 0 && r.begin <= runs[merged - 1].end) {
+            runs[merged - 1].end = std::max(runs[merged - 1].end, r.end);
+        } else {
+            runs[merged++] = r;
+        }
+    }
+    return merged;
 }
 
 // ---------------------------------------------------------------------------
@@ -125,7 +147,7 @@ void ScanFill::carryRow(std::int64_t y, int direction) {
 }
 
 void ScanFill::cross(std::int64_t x, std::int64_t y, int direction) {
-    if (y < 0 || y >= height_) {
+    if (y < rowLo_ || y > rowHi_) {
         return;
     }
     if (x < 0) {
@@ -135,24 +157,32 @@ void ScanFill::cross(std::int64_t x, std::int64_t y, int direction) {
     if (x >= width_) {
         return;
     }
-    unsigned short& c = map_[y * width_ + x];
+    if (describing_) {
+        describe(y, x, x + 1, x, direction);
+        return;
+    }
+    unsigned short& c = cellRow(y)[x];
     c = static_cast<unsigned short>(c + (direction > 0 ? 1 : 16));
-    extendCross(static_cast<int>(y), static_cast<int>(x));
+    addRun(static_cast<int>(y), static_cast<std::int32_t>(x), static_cast<std::int32_t>(x + 1));
 }
 
 void ScanFill::mark(std::int64_t x, std::int64_t y) {
-    if (x < 0 || x >= width_ || y < 0 || y >= height_) {
+    if (x < 0 || x >= width_ || y < rowLo_ || y > rowHi_) {
         return;
     }
-    unsigned short& c = map_[y * width_ + x];
+    if (describing_) {
+        describe(y, x, x + 1, -1, 0);
+        return;
+    }
+    unsigned short& c = cellRow(y)[x];
     if (c < 256) {
         c = static_cast<unsigned short>(c + 256);
-        extendSpan(static_cast<int>(y), static_cast<int>(x), static_cast<int>(x));
+        addRun(static_cast<int>(y), static_cast<std::int32_t>(x), static_cast<std::int32_t>(x + 1));
     }
 }
 
 void ScanFill::markRun(std::int64_t y, std::int64_t from, std::int64_t to) {
-    if (y < 0 || y >= height_) {
+    if (y < rowLo_ || y > rowHi_) {
         return;
     }
     const std::int64_t lo = std::max<std::int64_t>(std::min(from, to), 0);
@@ -160,13 +190,17 @@ void ScanFill::markRun(std::int64_t y, std::int64_t from, std::int64_t to) {
     if (lo > hi) {
         return;
     }
-    unsigned short* row = map_ + y * width_;
+    if (describing_) {
+        describe(y, lo, hi + 1, -1, 0);
+        return;
+    }
+    unsigned short* row = cellRow(y);
     for (std::int64_t x = lo; x <= hi; ++x) {
         if (row[x] < 256) {
             row[x] = static_cast<unsigned short>(row[x] + 256);
         }
     }
-    extendSpan(static_cast<int>(y), static_cast<int>(lo), static_cast<int>(hi));
+    addRun(static_cast<int>(y), static_cast<std::int32_t>(lo), static_cast<std::int32_t>(hi + 1));
 }
 
 // ---------------------------------------------------------------------------
@@ -247,14 +281,14 @@ void ScanFill::traceVertical(_VORNPOINT a, _VORNPOINT b, bool turning) {
     }
     // Crossings from `first` toward b.y, b.y excluded, kept to the rows.
     if (sy > 0) {
-        const std::int64_t lo = std::max<std::int64_t>(first, 0);
-        const std::int64_t hi = std::min<std::int64_t>(std::int64_t{b.y} - 1, height_ - 1);
+        const std::int64_t lo = std::max<std::int64_t>(first, rowLo_);
+        const std::int64_t hi = std::min<std::int64_t>(std::int64_t{b.y} - 1, rowHi_);
         for (std::int64_t y = lo; y <= hi; ++y) {
             cross(a.x, y, 1);
         }
     } else {
-        const std::int64_t hi = std::min<std::int64_t>(first, height_ - 1);
-        const std::int64_t lo = std::max<std::int64_t>(std::int64_t{b.y} + 1, 0);
+        const std::int64_t hi = std::min<std::int64_t>(first, rowHi_);
+        const std::int64_t lo = std::max<std::int64_t>(std::int64_t{b.y} + 1, rowLo_);
         for (std::int64_t y = hi; y >= lo; --y) {
             cross(a.x, y, -1);
         }
@@ -272,9 +306,9 @@ void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     const std::uint64_t ay = edge.ay;
     const std::int64_t steps = static_cast<std::int64_t>(ax);
 
-    // Steps whose row lies in the buffer: m(k) within [mLo, mHi].
-    std::int64_t mLo = sy > 0 ? -std::int64_t{a.y} : std::int64_t{a.y} - (height_ - 1);
-    const std::int64_t mHi = sy > 0 ? std::int64_t{height_ - 1} - a.y : std::int64_t{a.y};
+    // Steps whose row lies in the rows traced: m(k) within [mLo, mHi].
+    std::int64_t mLo = sy > 0 ? rowLo_ - std::int64_t{a.y} : std::int64_t{a.y} - rowHi_;
+    const std::int64_t mHi = sy > 0 ? rowHi_ - std::int64_t{a.y} : std::int64_t{a.y} - rowLo_;
     mLo = std::max<std::int64_t>(mLo, 0);
     if (mHi < mLo || mLo > static_cast<std::int64_t>(ay)) {
         return;
@@ -340,26 +374,49 @@ void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     std::int64_t y = a.y + sy * m;
     const std::int64_t twoAx = 2 * static_cast<std::int64_t>(ax);
     const std::int64_t twoAy = 2 * static_cast<std::int64_t>(ay);
-    // Every step here lies inside the buffer. Marks are gathered per row and
-    // the row's span widened once.
+    // Every step here lies inside the buffer. A row's cells are listed as
+    // one range once the walk leaves it.
     std::int64_t runFirst = x;
+    if (describing_) {
+        std::int64_t crossAt = -1;
+        for (std::int64_t k = midLo; k < midHi; ++k) {
+            if (!(k == 0 && turning) && newRow && y != b.y) {
+                crossAt = x;
+            }
+            newRow = false;
+            e += twoAy;
+            if (e > 0) {
+                describe(y, std::min(runFirst, x), std::max(runFirst, x) + 1, crossAt, sy);
+                crossAt = -1;
+                y += sy;
+                e -= twoAx;
+                newRow = true;
+                runFirst = x + sx;
+            }
+            x += sx;
+        }
+        if (!newRow) {
+            const std::int64_t last = x - sx;
+            describe(y, std::min(runFirst, last), std::max(runFirst, last) + 1, crossAt, sy);
+        }
+        return;
+    }
     for (std::int64_t k = midLo; k < midHi; ++k) {
-        unsigned short& c = map_[y * width_ + x];
+        unsigned short& c = cellRow(y)[x];
         if (k == 0 && turning) {
             if (c < 256) {
                 c = static_cast<unsigned short>(c + 256);
             }
         } else if (newRow && y != b.y) {
             c = static_cast<unsigned short>(c + (sy > 0 ? 1 : 16));
-            extendCross(static_cast<int>(y), static_cast<int>(x));
         } else if (c < 256) {
             c = static_cast<unsigned short>(c + 256);
         }
         newRow = false;
         e += twoAy;
         if (e > 0) {
-            extendSpan(static_cast<int>(y), static_cast<int>(std::min(runFirst, x)),
-                       static_cast<int>(std::max(runFirst, x)));
+            addRun(static_cast<int>(y), static_cast<std::int32_t>(std::min(runFirst, x)),
+                   static_cast<std::int32_t>(std::max(runFirst, x) + 1));
             y += sy;
             e -= twoAx;
             newRow = true;
@@ -370,8 +427,8 @@ void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     // The last row's run, unless the walk ended just as it changed rows.
     if (!newRow) {
         const std::int64_t last = x - sx;
-        extendSpan(static_cast<int>(y), static_cast<int>(std::min(runFirst, last)),
-                   static_cast<int>(std::max(runFirst, last)));
+        addRun(static_cast<int>(y), static_cast<std::int32_t>(std::min(runFirst, last)),
+               static_cast<std::int32_t>(std::max(runFirst, last) + 1));
     }
 }
 
@@ -388,11 +445,11 @@ void ScanFill::traceYMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     std::int64_t kLo;
     std::int64_t kHi;
     if (sy > 0) {
-        kLo = std::max<std::int64_t>(0, -std::int64_t{a.y});
-        kHi = std::min<std::int64_t>(steps, std::int64_t{height_} - a.y);
+        kLo = std::max<std::int64_t>(0, rowLo_ - std::int64_t{a.y});
+        kHi = std::min<std::int64_t>(steps, rowHi_ + 1 - std::int64_t{a.y});
     } else {
-        kLo = std::max<std::int64_t>(0, std::int64_t{a.y} - (height_ - 1));
-        kHi = std::min<std::int64_t>(steps, std::int64_t{a.y} + 1);
+        kLo = std::max<std::int64_t>(0, std::int64_t{a.y} - rowHi_);
+        kHi = std::min<std::int64_t>(steps, std::int64_t{a.y} - rowLo_ + 1);
     }
     // Steps left of the right edge: x < width.
     if (sx > 0) {
@@ -414,11 +471,21 @@ void ScanFill::traceYMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     std::int64_t e = bresenhamError(ay, ax, k0);
     const std::int64_t twoAx = 2 * static_cast<std::int64_t>(ax);
     const std::int64_t twoAy = 2 * static_cast<std::int64_t>(ay);
+    // Every step lies on the rows traced and left of the right edge; those
+    // left of the buffer count into the row's carry.
+    const unsigned short delta = sy > 0 ? 1 : 16;
     for (std::int64_t k = kLo; k < kHi; ++k) {
         if (k == 0 && turning) {
             mark(x, y);
+        } else if (x < 0) {
+            carryRow(y, sy);
+        } else if (describing_) {
+            describe(y, x, x + 1, x, sy);
         } else {
-            cross(x, y, sy);
+            unsigned short& c = cellRow(y)[x];
+            c = static_cast<unsigned short>(c + delta);
+            addRun(static_cast<int>(y), static_cast<std::int32_t>(x),
+                   static_cast<std::int32_t>(x + 1));
         }
         e += twoAx;
         if (e > 0) {
@@ -433,28 +500,54 @@ void ScanFill::traceYMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
 // Contours
 // ---------------------------------------------------------------------------
 
-void ScanFill::traceContour(const _VORNPOINT* points, int n, Bounds& bounds) {
-    const std::int64_t count = distinctContourSize(points, n);
-    if (count < 1) {
+void ScanFill::traceEdges(const _VORNPOINT* points, std::int64_t count) {
+    // Edges that keep off the rows traced write nothing there.
+    auto crosses = [&](const _VORNPOINT& a, const _VORNPOINT& b) {
+        return std::max(a.y, b.y) >= rowLo_ && std::min(a.y, b.y) <= rowHi_;
+    };
+    auto trace = [&](std::int64_t i) {
+        const std::int64_t next = i + 1 < count ? i + 1 : 0;
+        if (crosses(points[i], points[next])) {
+            const _VORNPOINT& previous = points[i == 0 ? count - 1 : i - 1];
+            traceEdge(previous, points[i], points[next], extremumRunFlag(points, count, i));
+        }
+    };
+    const std::int64_t edges = count >= 2 ? count : count - 1;
+    if (!describing_ || edges > kOrderedEdges) {
+        // With cells, in the order of the contour: a cell's border mark
+        // depends on what earlier edges wrote there.
+        for (std::int64_t i = 0; i < edges; ++i) {
+            trace(i);
+        }
         return;
     }
-    if (count >= 2) {
-        bounds.minX = bounds.maxX = points[0].x;
-        bounds.minY = bounds.maxY = points[0].y;
-        for (std::int64_t i = 1; i < count; ++i) {
-            bounds.minX = std::min(bounds.minX, points[i].x);
-            bounds.maxX = std::max(bounds.maxX, points[i].x);
-            bounds.minY = std::min(bounds.minY, points[i].y);
-            bounds.maxY = std::max(bounds.maxY, points[i].y);
+    // Described rows do not depend on the order of the edges; taken from
+    // left to right (by the column at the middle of the rows traced), a
+    // row's descriptions come in the order they are sorted into.
+    int order[kOrderedEdges];
+    double key[kOrderedEdges];
+    const double middle = (static_cast<double>(rowLo_) + static_cast<double>(rowHi_)) / 2.0;
+    int n = 0;
+    for (std::int64_t i = 0; i < edges; ++i) {
+        const _VORNPOINT& a = points[i];
+        const _VORNPOINT& b = points[i + 1 < count ? i + 1 : 0];
+        if (!crosses(a, b)) {
+            continue;
         }
+        const double t =
+            a.y == b.y ? 0.0 : std::min(1.0, std::max(0.0, (middle - a.y) / (double(b.y) - a.y)));
+        const double x = a.x + t * (double(b.x) - a.x);
+        int j = n++;
+        while (j > 0 && key[j - 1] > x) {
+            key[j] = key[j - 1];
+            order[j] = order[j - 1];
+            --j;
+        }
+        key[j] = x;
+        order[j] = static_cast<int>(i);
     }
-    for (std::int64_t i = 0; i + 1 < count; ++i) {
-        const _VORNPOINT& previous = points[i == 0 ? count - 1 : i - 1];
-        traceEdge(previous, points[i], points[i + 1], extremumRunFlag(points, count, i));
-    }
-    if (count >= 2) {
-        traceEdge(points[count - 2], points[count - 1], points[0],
-                  extremumRunFlag(points, count, count - 1));
+    for (int j = 0; j < n; ++j) {
+        trace(order[j]);
     }
 }
 

@@ -143,8 +143,8 @@ int VornBuffer::fillRectangleBlend(const _VORNPOINT& p1, const _VORNPOINT& p2, u
     }
     const _VORNRGBAQUAD colour = packColour(red, green, blue, alpha);
     for (int y = y0; y <= y1; ++y) {
-        blendColourSpan(pixels + static_cast<std::size_t>(y) * width + x0,
-                        static_cast<std::size_t>(x1 - x0 + 1), colour);
+        blendColourRow(pixels + static_cast<std::size_t>(y) * width + x0,
+                       static_cast<std::size_t>(x1 - x0 + 1), colour);
     }
     return 0;
 }

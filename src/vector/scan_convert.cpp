@@ -26,9 +26,9 @@ using namespace vorn::detail;
 
 namespace vorn::detail {
 
-std::size_t rowCarryCells(int height) {
-    const std::size_t h = static_cast<std::size_t>(height);
-    return h + kScanHeaderCells + kRowRecordCells * h;
+std::size_t rowCarryCells(int width, int height) {
+    return bandCellsOffset(height) +
+           static_cast<std::size_t>(std::min(height, kBandRows)) * static_cast<std::size_t>(width);
 }
 
 bool hasPixels(const VornBuffer& buffer) {
@@ -65,7 +65,7 @@ ScanSurface prepareScanSurface(VornBuffer& buffer) {
                                  static_cast<std::size_t>(height)]();
     }
     if (!hadCarry) {
-        carry = new unsigned short[rowCarryCells(height)]();
+        carry = new unsigned short[rowCarryCells(width, height)]();
     }
     if (hadMap != hadCarry) {
         markWorkAreasDirty(carry, height);

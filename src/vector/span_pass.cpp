@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The span scan converter's row passes: the map pass that turns a contour's
-// crossings into covered cells, and the last pass that paints every
-// non-zero cell and clears the work areas behind it. Both visit only the
-// columns that each row's record names, and treat a run of zero cells in
-// one go; the rule applied to every cell is the map pass of fillMap.
+// crossings into covered cells, and the last pass that paints the covered
+// pixels and clears the work areas behind it, either from the rows'
+// descriptions or from their cells. Both visit only the columns that each
+// row's ranges name and treat a run of zero cells in one go; the rule
+// applied to every cell is the map pass of fillMap. Covered runs are
+// gathered while a band's cells are in the cache and painted after it.
 
 #include "vector/vector.h"
 
@@ -99,14 +101,6 @@ unsigned short mapCells(unsigned short* row, int from, int to, unsigned short w)
     return w;
 }
 
-// The rule over [from, to] where no cell carries a crossing and the
-// winding is not 0: a covered cell is uncovered, every other one covered.
-void toggleCells(unsigned short* row, int from, int to) {
-    for (int x = from; x <= to; ++x) {
-        row[x] = row[x] == 512 ? 0 : 512;
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Painting
 // ---------------------------------------------------------------------------
@@ -124,8 +118,9 @@ void combineBytes(_VORNRGBAQUAD& p, const _VORNRGBAQUAD& c) {
 // Paints pixels of one row for a painter.
 class RowPainter {
 public:
-    RowPainter(const Painter& painter, _VORNRGBAQUAD* row, int y, std::ptrdiff_t ahead)
-        : p_(painter), row_(row), ahead_(ahead) {
+    RowPainter(const Painter& painter, const RowKernels& kernels, _VORNRGBAQUAD* row, int y,
+               std::ptrdiff_t ahead)
+        : p_(painter), kernels_(kernels), row_(row), ahead_(ahead) {
         if (p_.kind == Painter::Texture) {
             texRow_ = p_.texels + static_cast<std::size_t>(y % p_.textureHeight) *
                                       static_cast<std::size_t>(p_.textureWidth);
@@ -158,10 +153,17 @@ public:
         const std::size_t n = static_cast<std::size_t>(to - from + 1);
         switch (p_.kind) {
         case Painter::Write:
-            fillPixels(row_ + from, n, p_.colour);
+            // The pixels of an edge come a few at a time.
+            if (n <= 4) {
+                for (int x = from; x <= to; ++x) {
+                    row_[x] = p_.colour;
+                }
+                return;
+            }
+            kernels_.fillPixels(row_ + from, n, p_.colour);
             return;
         case Painter::Blend:
-            blendColourSpan(row_ + from, n, p_.colour, ahead_);
+            blendColourRow(row_ + from, n, p_.colour, ahead_);
             return;
         case Painter::Texture:
             texture(from, to);
@@ -200,69 +202,100 @@ private:
     }
 
     const Painter& p_;
+    const RowKernels& kernels_;
     _VORNRGBAQUAD* row_;
     std::ptrdiff_t ahead_;
     const _VORNRGBAQUAD* texRow_ = nullptr;
 };
 
-// Paints every non-zero cell of [from, to].
-void paintCells(RowPainter& paint, const unsigned short* row, int from, int to) {
-    const int end = to + 1;
-    int x = from;
-    while (x < end) {
-        x = nextNonZero(row, x, end);
-        if (x >= end) {
+} // namespace
+
+// Covered runs of pixels, gathered while the cells that decide them are in
+// the cache and painted afterwards, in the order they came: row by row from
+// the top, left to right.
+class CoveredRuns {
+public:
+    CoveredRuns(const Painter& painter, const RowKernels& kernels, _VORNRGBAQUAD* pixels, int width,
+                int height)
+        : painter_(painter), kernels_(kernels), pixels_(pixels), width_(width), height_(height) {}
+    ~CoveredRuns() { paint(); }
+    CoveredRuns(const CoveredRuns&) = delete;
+    CoveredRuns& operator=(const CoveredRuns&) = delete;
+
+    /// Pixels from..to of row y, both included.
+    void add(int y, int from, int to) {
+        if (count_ == kCapacity) {
+            paint();
+        }
+        runs_[count_++] = Entry{y, from, to};
+    }
+
+    /// Every non-zero cell of [from, to] of row y.
+    void addCells(int y, const unsigned short* cells, int from, int to) {
+        const int end = to + 1;
+        int x = from;
+        while (x < end) {
+            x = nextNonZero(cells, x, end);
+            if (x >= end) {
+                return;
+            }
+            const int z = nextZero(cells, x, end);
+            add(y, x, z - 1);
+            x = z;
+        }
+    }
+
+    void paint() {
+        if (painter_.kind == Painter::Write) {
+            // The common case without the painter's dispatch.
+            for (int i = 0; i < count_; ++i) {
+                _VORNRGBAQUAD* p =
+                    pixels_ +
+                    static_cast<std::size_t>(runs_[i].y) * static_cast<std::size_t>(width_) +
+                    runs_[i].from;
+                const int n = runs_[i].to - runs_[i].from + 1;
+                if (n <= 4) {
+                    for (int k = 0; k < n; ++k) {
+                        p[k] = painter_.colour;
+                    }
+                } else {
+                    kernels_.fillPixels(p, static_cast<std::size_t>(n), painter_.colour);
+                }
+            }
+            count_ = 0;
             return;
         }
-        const int z = nextZero(row, x, end);
-        paint.run(x, z - 1);
-        x = z;
+        int i = 0;
+        while (i < count_) {
+            const int y = runs_[i].y;
+            const std::size_t offset =
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+            RowPainter row(painter_, kernels_, pixels_ + offset, y, y + 1 < height_ ? width_ : 0);
+            for (; i < count_ && runs_[i].y == y; ++i) {
+                row.run(runs_[i].from, runs_[i].to);
+            }
+        }
+        count_ = 0;
     }
-}
 
-// The map rule over [from, to], painting the cells it leaves non-zero
-// instead of storing them; returns the winding after `to`.
-unsigned short mapAndPaint(RowPainter& paint, const unsigned short* row, int from, int to,
-                           unsigned short w) {
-    const int end = to + 1;
-    int x = from;
-    while (x < end) {
-        const int z = nextNonZero(row, x, end);
-        if (w != 0 && z > x) {
-            paint.run(x, z - 1);
-        }
-        if (z >= end) {
-            break;
-        }
-        if (mapCell(row[z], w) != 0) {
-            paint.pixel(z);
-        }
-        x = z + 1;
-    }
-    return w;
-}
+private:
+    struct Entry {
+        int y;
+        int from;
+        int to;
+    };
+    static constexpr int kCapacity = 256;
 
-// toggleCells over [from, to], painting the cells that end covered: every
-// cell but a covered one. Runs of zero cells are painted in one go.
-void toggleAndPaint(RowPainter& paint, const unsigned short* row, int from, int to) {
-    const int end = to + 1;
-    int x = from;
-    while (x < end) {
-        const int z = nextNonZero(row, x, end);
-        if (z > x) {
-            paint.run(x, z - 1);
-        }
-        if (z >= end) {
-            break;
-        }
-        if (row[z] != 512) {
-            paint.pixel(z);
-        }
-        x = z + 1;
-    }
-}
+    const Painter& painter_;
+    const RowKernels& kernels_;
+    _VORNRGBAQUAD* pixels_;
+    int width_;
+    int height_;
+    Entry runs_[kCapacity];
+    int count_ = 0;
+};
 
-} // namespace
+namespace {} // namespace
 
 // ---------------------------------------------------------------------------
 // ScanFill
@@ -270,114 +303,297 @@ void toggleAndPaint(RowPainter& paint, const unsigned short* row, int from, int 
 
 ScanFill::ScanFill(const ScanSurface& surface)
     : pixels_(surface.pixels), width_(surface.width), height_(surface.height),
-      map_(surface.edgeMap), carry_(surface.rowCarry),
-      records_(surface.rowCarry + surface.height + kScanHeaderCells), rowsBegin_(0), rowsEnd_(0) {
+      map_(surface.edgeMap), band_(surface.rowCarry + bandCellsOffset(surface.height)),
+      cells_(surface.edgeMap), cellsRow0_(0), carry_(surface.rowCarry),
+      records_(surface.rowCarry + rowRecordsOffset(surface.height)), rowsBegin_(0), rowsEnd_(0),
+      rowLo_(0), rowHi_(surface.height - 1) {
     const std::size_t h = static_cast<std::size_t>(height_);
     if (carry_[h] != 0) {
         std::memset(map_, 0, static_cast<std::size_t>(width_) * h * sizeof *map_);
-        std::memset(carry_, 0, rowCarryCells(height_) * sizeof *carry_);
+        std::memset(carry_, 0, rowCarryCells(width_, height_) * sizeof *carry_);
     }
 }
 
-void ScanFill::clampRows(const Bounds& bounds, int& y0, int& y1) const {
-    y0 = std::max(bounds.minY, 0);
-    y1 = std::min(bounds.maxY, height_ - 1);
-}
-
-void ScanFill::mapContour(const Bounds& bounds) {
-    int y0;
-    int y1;
-    clampRows(bounds, y0, y1);
+void ScanFill::fillContour(const _VORNPOINT* points, int n, const Painter* painter) {
+    const std::int64_t count = distinctContourSize(points, n);
+    Bounds bounds;
+    if (count >= 2) {
+        bounds.minX = bounds.maxX = points[0].x;
+        bounds.minY = bounds.maxY = points[0].y;
+        for (std::int64_t i = 1; i < count; ++i) {
+            bounds.minX = std::min(bounds.minX, points[i].x);
+            bounds.maxX = std::max(bounds.maxX, points[i].x);
+            bounds.minY = std::min(bounds.minY, points[i].y);
+            bounds.maxY = std::max(bounds.maxY, points[i].y);
+        }
+    }
+    const int y0 = std::max(bounds.minY, 0);
+    const int y1 = std::min(bounds.maxY, height_ - 1);
     const int x0 = std::max(bounds.minX, 0);
     const int x1 = std::min(bounds.maxX, width_ - 1);
-    for (int y = y0; y <= y1; ++y) {
-        RowRecord r = loadRecord(y);
-        unsigned short w = carry_[y];
-        // Each contour has its own winding: what lies left of the buffer
-        // does not reach the next contour.
-        carry_[y] = 0;
-        const bool crossed = r.crossEnd > r.crossBegin;
-        const int crossBegin = r.crossBegin;
-        const int crossLast = r.crossEnd - 1;
-        r.crossBegin = 0;
-        r.crossEnd = 0;
-        storeRecord(y, r);
-        if (x0 > x1 || (w == 0 && !crossed)) {
-            continue;
-        }
-        unsigned short* row = map_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-        // Left of the first crossing the winding is the carry, and right of
-        // the last one it stays as it ends; those stretches change only when
-        // it is not 0.
-        const int from = w != 0 ? x0 : crossBegin;
-        const int last = crossed ? crossLast : from - 1;
-        w = mapCells(row, from, last, w);
-        int to = last;
-        if (w != 0) {
-            toggleCells(row, last + 1, x1);
-            to = x1;
-        }
-        if (to >= from) {
-            extendSpan(y, from, to);
-        }
-    }
-}
-
-void ScanFill::finish(const Bounds& bounds, const Painter& painter) {
-    int y0;
-    int y1;
-    clampRows(bounds, y0, y1);
-    const int x0 = std::max(bounds.minX, 0);
-    const int x1 = std::min(bounds.maxX, width_ - 1);
-    int first = y0;
-    int last = y1;
-    if (rowsEnd_ > rowsBegin_) {
-        first = std::min(first, rowsBegin_);
-        last = std::max(last, rowsEnd_ - 1);
-    }
-    const RowRecord empty{0, 0, 0, 0};
-    for (int y = first; y <= last; ++y) {
-        const RowRecord r = loadRecord(y);
-        const bool inBox = y >= y0 && y <= y1;
-        unsigned short w = 0;
-        if (inBox) {
-            w = carry_[y];
-            carry_[y] = 0;
-        }
-        const bool crossed = r.crossEnd > r.crossBegin;
-        const bool mapping = inBox && x0 <= x1 && (w != 0 || crossed);
-        const bool spanned = r.spanEnd > r.spanBegin;
-        if (!mapping && !spanned) {
-            continue;
-        }
-        storeRecord(y, empty);
-        const std::size_t offset = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-        unsigned short* cells = map_ + offset;
-        RowPainter paint(painter, pixels_ + offset, y, y + 1 < height_ ? width_ : 0);
-        int lo = spanned ? r.spanBegin : INT_MAX;
-        int hi = spanned ? r.spanEnd - 1 : INT_MIN;
-        if (mapping) {
-            // Left to right: cells before the map pass's columns, the map
-            // pass itself, then the cells after it.
-            const int from = w != 0 ? x0 : r.crossBegin;
-            const int crossLast = crossed ? r.crossEnd - 1 : from - 1;
-            lo = std::min(lo, from);
-            paintCells(paint, cells, lo, from - 1);
-            w = mapAndPaint(paint, cells, from, crossLast, w);
-            int after = crossLast + 1;
-            if (w != 0) {
-                toggleAndPaint(paint, cells, crossLast + 1, x1);
-                after = x1 + 1;
+    // Top to bottom: rows that earlier contours left above this one's
+    // bounds, its own rows band by band, the rows below.
+    const bool earlier = rowsEnd_ > rowsBegin_;
+    const int above = earlier ? rowsBegin_ : y0;
+    const int below = earlier ? rowsEnd_ - 1 : y1;
+    if (!painter) {
+        for (int b0 = y0; b0 <= y1; b0 += kBandRows) {
+            rowLo_ = b0;
+            rowHi_ = std::min(y1, b0 + (kBandRows - 1));
+            traceEdges(points, count);
+            for (int y = b0; y <= rowHi_; ++y) {
+                mapRow(y, x0, x1);
             }
-            hi = std::max(hi, after - 1);
-            paintCells(paint, cells, after, hi);
-        } else {
-            paintCells(paint, cells, lo, hi);
         }
-        std::memset(cells + lo, 0, static_cast<std::size_t>(hi - lo + 1) * sizeof *cells);
+        rowLo_ = 0;
+        rowHi_ = height_ - 1;
+        return;
     }
+    CoveredRuns covered(*painter, rowKernels(), pixels_, width_, height_);
+    for (int y = above; y < y0 && y <= below; ++y) {
+        paintRow(y, false, x0, x1, covered);
+    }
+    for (int d0 = y0; d0 <= y1; d0 += kDescribedRows) {
+        const int d1 = std::min(y1, d0 + (kDescribedRows - 1));
+        // The last contour is traced without cells at all where no earlier
+        // contour left cells and its edges do not crowd a row.
+        if (!(earlier && d0 <= below && d1 >= above)) {
+            unsigned short carries[kDescribedRows];
+            std::copy(carry_ + d0, carry_ + d1 + 1, carries);
+            rowLo_ = d0;
+            rowHi_ = d1;
+            describing_ = true;
+            overflow_ = false;
+            traceEdges(points, count);
+            describing_ = false;
+            if (!overflow_) {
+                for (int y = d0; y <= d1; ++y) {
+                    paintDescribed(y, x0, x1, covered);
+                }
+                covered.paint();
+                continue;
+            }
+            std::copy(carries, carries + (d1 - d0 + 1), carry_ + d0);
+            std::fill(describedCount_, describedCount_ + kDescribedRows, 0);
+        }
+        // Otherwise with cells, a smaller band at a time: the band's own
+        // cells where no earlier contour left any, edgeMap where one did.
+        for (int b0 = d0; b0 <= d1; b0 += kBandRows) {
+            const int b1 = std::min(d1, b0 + (kBandRows - 1));
+            rowLo_ = b0;
+            rowHi_ = b1;
+            const bool ownCells = !(earlier && b0 <= below && b1 >= above);
+            cells_ = ownCells ? band_ : map_;
+            cellsRow0_ = ownCells ? b0 : 0;
+            traceEdges(points, count);
+            for (int y = b0; y <= b1; ++y) {
+                paintRow(y, true, x0, x1, covered);
+            }
+            covered.paint();
+        }
+    }
+    rowLo_ = 0;
+    rowHi_ = height_ - 1;
+    cells_ = map_;
+    cellsRow0_ = 0;
+    for (int y = std::max(y1 + 1, above); y <= below; ++y) {
+        paintRow(y, false, x0, x1, covered);
+    }
+    covered.paint();
     rowsBegin_ = 0;
     rowsEnd_ = 0;
+}
+
+// The map rule covers the contour's columns x0..x1 of a row, starting from
+// the row's carry; the cells outside the row's ranges are 0, so between
+// ranges the rule reduces to "covered while the winding is not 0".
+
+void ScanFill::mapRow(int y, int x0, int x1) {
+    unsigned short w = carry_[y];
+    // Each contour has its own winding: what lies left of the buffer does
+    // not reach the next contour.
+    carry_[y] = 0;
+    if (x0 > x1) {
+        return;
+    }
+    Run runs[kRowRuns];
+    const int n = takeRuns(y, runs);
+    if (n == 0 && w == 0) {
+        return;
+    }
+    unsigned short* row = cellRow(y);
+    std::int32_t lo = n > 0 ? runs[0].begin : x0;
+    std::int32_t hi = n > 0 ? runs[n - 1].end : x0;
+    int pos = x0;
+    auto fill = [&](int from, int to) { // zero cells under a winding
+        std::fill(row + from, row + to + 1, static_cast<unsigned short>(512));
+        lo = std::min(lo, from);
+        hi = std::max(hi, to + 1);
+    };
+    for (int i = 0; i < n; ++i) {
+        const int gapEnd = std::min(runs[i].begin, x1 + 1);
+        if (w != 0 && gapEnd > pos) {
+            fill(pos, gapEnd - 1);
+        }
+        const int b = std::max(runs[i].begin, x0);
+        const int e = std::min(runs[i].end, x1 + 1);
+        if (b < e) {
+            w = mapCells(row, b, e - 1, w);
+        }
+        pos = std::max(pos, e);
+    }
+    if (w != 0 && pos <= x1) {
+        fill(pos, x1);
+    }
+    addRun(y, lo, hi);
+}
+
+void ScanFill::paintDescribed(int y, int x0, int x1, CoveredRuns& covered) {
+    unsigned short w = carry_[y];
+    carry_[y] = 0;
+    const std::size_t r = static_cast<std::size_t>(y - rowLo_);
+    const int n = describedCount_[r];
+    describedCount_[r] = 0;
+    if (x0 > x1) {
+        // No part of the box in the buffer: the edges wrote nothing here.
+        return;
+    }
+    if (n == 0 && w == 0) {
+        return;
+    }
+    // The written columns by where they begin (traced left to right, they
+    // mostly come in order).
+    Described* d = described_[r];
+    for (int i = 1; i < n; ++i) {
+        const Described v = d[i];
+        int j = i;
+        while (j > 0 && d[j - 1].begin > v.begin) {
+            d[j] = d[j - 1];
+            --j;
+        }
+        d[j] = v;
+    }
+    // Left to right over the written columns, overlapping or touching
+    // ones taken together: they are covered, and so are the empty columns
+    // before them (from x0 on) while the winding is not 0; after them the
+    // winding has changed by their crossings.
+    int start = -1;
+    int end = -1;                        // the run being gathered: start..end - 1
+    auto cover = [&](int from, int to) { // to excluded
+        if (start >= 0 && from <= end) {
+            end = std::max(end, to);
+            return;
+        }
+        if (start >= 0) {
+            covered.add(y, start, end - 1);
+        }
+        start = from;
+        end = to;
+    };
+    int pos = x0;
+    int i = 0;
+    while (i < n) {
+        const int begin = d[i].begin;
+        int stop = d[i].end;
+        int turn = d[i].cross >= 0 ? d[i].direction : 0;
+        for (++i; i < n && d[i].begin <= stop; ++i) {
+            stop = std::max(stop, d[i].end);
+            turn += d[i].cross >= 0 ? d[i].direction : 0;
+        }
+        if (w != 0 && begin > pos) {
+            cover(pos, begin);
+        }
+        cover(begin, stop);
+        w = static_cast<unsigned short>(w + turn);
+        pos = stop;
+    }
+    if (w != 0 && pos <= x1) {
+        cover(pos, x1 + 1);
+    }
+    if (start >= 0) {
+        covered.add(y, start, end - 1);
+    }
+}
+
+void ScanFill::paintRow(int y, bool inBox, int x0, int x1, CoveredRuns& covered) {
+    unsigned short w = 0;
+    if (inBox) {
+        w = carry_[y];
+        carry_[y] = 0;
+    }
+    const bool mapping = inBox && x0 <= x1;
+    Run runs[kRowRuns];
+    const int n = takeRuns(y, runs);
+    if (n == 0 && !(mapping && w != 0)) {
+        return;
+    }
+    unsigned short* cells = cellRow(y);
+    if (!mapping) {
+        for (int i = 0; i < n; ++i) {
+            covered.addCells(y, cells, runs[i].begin, runs[i].end - 1);
+            std::fill(cells + runs[i].begin, cells + runs[i].end, static_cast<unsigned short>(0));
+        }
+        return;
+    }
+    // Left to right, with covered pixels gathered into runs that are
+    // painted in one go (an edge's cells, the inside, the other edge's
+    // cells): the parts of ranges left of the box as they are, the box
+    // under the map rule, the parts right of it as they are.
+    int start = -1; // the first pixel of the covered run being gathered
+    auto flush = [&](int end) {
+        if (start >= 0) {
+            covered.add(y, start, end - 1);
+            start = -1;
+        }
+    };
+    int pos = x0;
+    for (int i = 0; i < n; ++i) {
+        const Run r = runs[i];
+        if (r.begin < x0) {
+            covered.addCells(y, cells, r.begin, std::min(r.end, x0) - 1);
+        }
+        const int gapEnd = std::min(r.begin, x1 + 1);
+        if (gapEnd > pos) {
+            // Zero cells: covered exactly while the winding is not 0.
+            if (w == 0) {
+                flush(pos);
+            } else if (start < 0) {
+                start = pos;
+            }
+        }
+        const int b = std::max(r.begin, x0);
+        const int e = std::min(r.end, x1 + 1);
+        for (int x = b; x < e; ++x) {
+            const unsigned short c = cells[x];
+            cells[x] = 0;
+            // A border mark stays covered whatever the winding; an empty
+            // cell is covered under a winding; the rest take the map rule.
+            if (c == 256 || (c == 0 ? w != 0 : mapCell(c, w) != 0)) {
+                if (start < 0) {
+                    start = x;
+                }
+            } else {
+                flush(x);
+            }
+        }
+        pos = std::max(pos, e);
+        if (r.end > x1 + 1) {
+            flush(pos);
+            const int from = std::max(r.begin, x1 + 1);
+            covered.addCells(y, cells, from, r.end - 1);
+            std::fill(cells + from, cells + r.end, static_cast<unsigned short>(0));
+        }
+        if (r.begin < x0) {
+            std::fill(cells + r.begin, cells + std::min(r.end, x0), static_cast<unsigned short>(0));
+        }
+    }
+    if (w != 0 && pos <= x1) {
+        if (start < 0) {
+            start = pos;
+        }
+        pos = x1 + 1;
+    }
+    flush(pos);
 }
 
 // ---------------------------------------------------------------------------
@@ -417,13 +633,7 @@ void scanFillPolygon(const ScanSurface& surface, const _VORNPOINT* points, const
         if (n < 1) {
             continue;
         }
-        ScanFill::Bounds bounds;
-        fill.traceContour(contour, n, bounds);
-        if (perContour || k == lastContour) {
-            fill.finish(bounds, painter);
-        } else {
-            fill.mapContour(bounds);
-        }
+        fill.fillContour(contour, n, perContour || k == lastContour ? &painter : nullptr);
         contour += n;
     }
 }

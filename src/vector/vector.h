@@ -8,8 +8,12 @@
 //    visit every cell of the buffer (scan_convert.cpp, fill_blend.cpp);
 //  - the span scan converter below (ScanFill), which the public fills use:
 //    its edge walks start and stop where the buffer's rows and columns
-//    begin and end, and its map and paint passes visit, row by row, only
-//    the cells that the fill wrote.
+//    begin and end; the last contour is taken a band of rows at a time,
+//    where its edges do not crowd a row without cells at all (each edge
+//    describes the columns it writes on a row and where it crosses it, and
+//    the covered runs follow), elsewhere into cells of which each row
+//    lists the ranges written, so that the work of a row follows its
+//    spans, not its cells.
 // The plain form is reachable through the fill*Reference functions so that
 // tests can compare the two.
 #ifndef VORN_SRC_VECTOR_VECTOR_H
@@ -18,8 +22,10 @@
 #include "core/access.h"
 #include "core/core.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 
 namespace vorn::detail {
@@ -63,17 +69,39 @@ std::int64_t distinctContourSize(const _VORNPOINT* points, std::int64_t n);
 // Work areas
 // ---------------------------------------------------------------------------
 //
-// rowCarry holds `height` carry cells, then kScanHeaderCells cells of state,
-// then kRowRecordCells cells per row for the span scan converter. It is one
-// new[] allocation, so that the destructor's delete[] releases it whole.
-// Cell 0 of the state is 1 when the plain workers may have left cells
-// anywhere (the span converter then clears everything once), else 0.
+// rowCarry holds `height` carry cells, then kScanHeaderCells cells of state
+// (and one more when `height` is odd, so that the records start on a
+// 32-bit boundary), then kRowRecordCells cells per row for the span scan
+// converter, then cells for a band of kBandRows rows (fewer when the buffer
+// has fewer) that the span scan converter traces into instead of edgeMap
+// when no earlier contour left cells there: they stay in the cache from
+// one band to the next. It is one new[] allocation, so that the
+// destructor's delete[] releases it whole. Cell 0 of the state is 1 when
+// the plain workers may have left cells anywhere (the span converter then
+// clears everything once), else 0.
 
 constexpr std::size_t kScanHeaderCells = 4;
-constexpr std::size_t kRowRecordCells = 8;
 
-/// Cells of the rowCarry allocation for a buffer `height` rows tall.
-std::size_t rowCarryCells(int height);
+/// Rows that the span scan converter traces and maps together.
+constexpr int kBandRows = 16;
+
+/// Column ranges a row record lists before it folds them into one.
+constexpr int kRowRuns = 6;
+constexpr std::size_t kRowRecordCells = 2 + 4 * kRowRuns;
+
+/// Where the row records start in the rowCarry allocation, in cells.
+inline std::size_t rowRecordsOffset(int height) {
+    const std::size_t h = static_cast<std::size_t>(height);
+    return h + kScanHeaderCells + (h & 1);
+}
+
+/// Where the band's cells start in the rowCarry allocation, in cells.
+inline std::size_t bandCellsOffset(int height) {
+    return rowRecordsOffset(height) + kRowRecordCells * static_cast<std::size_t>(height);
+}
+
+/// Cells of the rowCarry allocation for a width x height buffer.
+std::size_t rowCarryCells(int width, int height);
 
 /// Notes that the work areas may hold cells outside any tracked span.
 inline void markWorkAreasDirty(unsigned short* rowCarry, int height) {
@@ -126,18 +154,11 @@ struct Painter {
 /// The painter of fillPolygon's mode.
 Painter modePainter(int mode, _VORNRGBAQUAD colour);
 
-/// Blends `colour` (extra opacity 255) into n pixels, at the core's kernel
-/// level (kernelLevel); the reference is the plain loop of pixel blends.
-/// With `ahead` not 0, the pixels `ahead` elements past those blended (the
-/// next row's, typically) are fetched into the cache on the way; they must
-/// lie in the same pixel block.
-void blendColourSpan(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour,
-                     std::ptrdiff_t ahead = 0);
-void blendColourSpanReference(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour);
-
 // ---------------------------------------------------------------------------
 // The span scan converter
 // ---------------------------------------------------------------------------
+
+class CoveredRuns;
 
 /// One polygon fill through the span scan converter. The cells, carries and
 /// row records are exactly those of the plain scan converter wherever the
@@ -156,33 +177,85 @@ public:
     /// may have left anything in them.
     explicit ScanFill(const ScanSurface& surface);
 
-    /// Traces one contour of n >= 1 points, as fillLoop does: the bounds
-    /// become the contour's (left as given for a single distinct point).
-    void traceContour(const _VORNPOINT* points, int n, Bounds& bounds);
-
-    /// The map pass of a contour that is not the last one painted.
-    void mapContour(const Bounds& bounds);
-
-    /// The map pass of the last contour (bounds), then the paint pass over
-    /// every cell that the fill left non-zero, row by row from the top and
-    /// left to right; clears everything it visits.
-    void finish(const Bounds& bounds, const Painter& painter);
+    /// Traces one contour of n >= 1 points, as fillLoop does (its bounds
+    /// are the contour's, (0, 0, 0, 0) for a single distinct point), and
+    /// runs the map pass over its bounds. With a painter the contour is the
+    /// last one painted: the paint pass then follows over every cell that
+    /// the fill left non-zero, row by row from the top and left to right,
+    /// and clears everything it visits. The rows are taken a band at a
+    /// time, traced and then mapped while their cells are in the cache;
+    /// each cell receives the same writes, in the same order, as from a
+    /// trace of the whole contour.
+    void fillContour(const _VORNPOINT* points, int n, const Painter* painter);
 
     /// Traces one edge exactly as fillLine does (exposed for tests).
     void traceEdge(_VORNPOINT previous, _VORNPOINT start, _VORNPOINT end, int extremumRun);
 
 private:
-    struct RowRecord {
-        std::int32_t crossBegin; ///< columns holding this contour's crossings
-        std::int32_t crossEnd;
-        std::int32_t spanBegin; ///< columns that may hold non-zero cells
-        std::int32_t spanEnd;
+    // Each row's record lists column ranges [begin, end) outside which its
+    // cells are 0: the cells this contour's edges wrote, and those earlier
+    // contours' map passes left. When a record is full its ranges fold into
+    // one that covers them all (and may hold zero cells between them).
+    struct Run {
+        std::int32_t begin;
+        std::int32_t end;
     };
 
-    RowRecord loadRecord(int y) const;
-    void storeRecord(int y, const RowRecord& r);
-    void extendSpan(int y, int lo, int hi);
-    void extendCross(int y, int x);
+    unsigned short* cellRow(std::int64_t y) const {
+        return cells_ + (y - cellsRow0_) * static_cast<std::int64_t>(width_);
+    }
+
+    unsigned short* recordOf(int y) const {
+        return records_ + static_cast<std::size_t>(y) * kRowRecordCells;
+    }
+    static std::int32_t runCount(const unsigned short* record) {
+        std::int32_t n;
+        std::memcpy(&n, record, 4);
+        return n;
+    }
+    static void setRunCount(unsigned short* record, std::int32_t n) { std::memcpy(record, &n, 4); }
+    static Run runAt(const unsigned short* record, int i) {
+        Run r;
+        std::memcpy(&r, record + 2 + 4 * i, sizeof r);
+        return r;
+    }
+    static void setRunAt(unsigned short* record, int i, Run r) {
+        std::memcpy(record + 2 + 4 * i, &r, sizeof r);
+    }
+
+    /// Lists columns begin..end - 1 of row y as possibly non-zero.
+    void addRun(int y, std::int32_t begin, std::int32_t end) {
+        unsigned short* record = recordOf(y);
+        const std::int32_t n = runCount(record);
+        if (n > 0) {
+            Run last = runAt(record, n - 1);
+            if (begin <= last.end && end >= last.begin) {
+                last.begin = std::min(last.begin, begin);
+                last.end = std::max(last.end, end);
+                setRunAt(record, n - 1, last);
+                return;
+            }
+        }
+        if (n < kRowRuns) {
+            setRunAt(record, n, Run{begin, end});
+            setRunCount(record, n + 1);
+        } else {
+            foldRuns(record, begin, end);
+        }
+        if (rowsEnd_ <= rowsBegin_) {
+            rowsBegin_ = y;
+            rowsEnd_ = y + 1;
+        } else {
+            rowsBegin_ = std::min(rowsBegin_, y);
+            rowsEnd_ = std::max(rowsEnd_, y + 1);
+        }
+    }
+
+    static void foldRuns(unsigned short* record, std::int32_t begin, std::int32_t end);
+
+    /// The row's ranges sorted and merged (overlapping or adjacent ones
+    /// become one) into `runs`; returns how many. Empties the record.
+    int takeRuns(int y, Run* runs);
 
     void cross(std::int64_t x, std::int64_t y, int direction);
     void mark(std::int64_t x, std::int64_t y);
@@ -193,17 +266,60 @@ private:
     void traceYMajor(_VORNPOINT a, _VORNPOINT b, bool turning);
     void traceVertical(_VORNPOINT a, _VORNPOINT b, bool turning);
 
-    void clampRows(const Bounds& bounds, int& y0, int& y1) const;
-    void extendRows(int y0, int y1);
+    // A band may first be traced without cells, each edge describing what
+    // it writes on a row: the columns [begin, end) and, when it counts a
+    // crossing there, its column and direction (cross is -1 otherwise).
+    // While a row has no cells of earlier contours and fewer than 16
+    // crossings, these describe its cells exactly: marked and crossed
+    // cells are covered, empty ones while the winding is not 0.
+    struct Described {
+        std::int32_t begin;
+        std::int32_t end;
+        std::int32_t cross;
+        std::int32_t direction;
+    };
+    static constexpr int kDescribed = 8;
+    /// Rows traced together without cells.
+    static constexpr int kDescribedRows = 32;
+    /// Contours of at most this many edges are traced left to right.
+    static constexpr int kOrderedEdges = 32;
+
+    void describe(std::int64_t y, std::int64_t begin, std::int64_t end, std::int64_t cross,
+                  int direction) {
+        const std::size_t r = static_cast<std::size_t>(y - rowLo_);
+        const std::int32_t n = describedCount_[r];
+        if (n == kDescribed) {
+            overflow_ = true; // the band is traced again, with cells
+            return;
+        }
+        described_[r][n] =
+            Described{static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end),
+                      static_cast<std::int32_t>(cross), direction};
+        describedCount_[r] = n + 1;
+    }
+
+    void paintDescribed(int y, int x0, int x1, CoveredRuns& covered);
+    void traceEdges(const _VORNPOINT* points, std::int64_t count);
+    void mapRow(int y, int x0, int x1);
+    void paintRow(int y, bool inBox, int x0, int x1, CoveredRuns& covered);
 
     _VORNRGBAQUAD* pixels_;
     int width_;
     int height_;
     unsigned short* map_;
+    unsigned short* band_;  ///< the band's cells, kBandRows rows of width_
+    unsigned short* cells_; ///< where the edges write: map_ or band_
+    int cellsRow0_;         ///< the row whose cells start at cells_
     unsigned short* carry_;
     unsigned short* records_;
-    int rowsBegin_; ///< rows that may hold non-zero cells or records
-    int rowsEnd_;
+    int rowsBegin_;      ///< rows that may hold non-zero cells or records (empty
+    int rowsEnd_;        ///< when rowsEnd_ <= rowsBegin_)
+    std::int64_t rowLo_; ///< the rows the edges are traced into, both included
+    std::int64_t rowHi_;
+    bool describing_ = false;
+    bool overflow_ = false;
+    std::int32_t describedCount_[kDescribedRows] = {};
+    Described described_[kDescribedRows][kDescribed];
 };
 
 // ---------------------------------------------------------------------------

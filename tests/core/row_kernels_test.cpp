@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The vectorised row kernels against their plain references, at every
-// instruction-set level this CPU runs.
+// The row kernels against their plain references at every kernel level
+// this build and CPU have, and the choice of level.
 
 #include "core/core.h"
 #include "kernel_levels.h"
@@ -90,6 +90,48 @@ TEST_P(KernelLevels, FillWritesExactlyTheRange) {
     }
 }
 
+// Rows of opaque pixels broken by runs of translucent ones, every colour
+// alpha, lengths around the vector widths.
+TEST_P(KernelLevels, ColourRowEqualsThePixelBlend) {
+    Rng rng(77);
+    for (int alpha = 0; alpha < 256; ++alpha) {
+        for (int trial = 0; trial < 12; ++trial) {
+            const std::size_t n = static_cast<std::size_t>(rng.range(0, 90));
+            Row row(n + 40);
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                row[i] = rng.pixel();
+                if (rng.range(0, 9) != 0 && (i / 8) % 3 != 1) {
+                    row[i].alpha = 255;
+                }
+            }
+            const _VORNRGBAQUAD colour = rgba(rng.byte(), rng.byte(), rng.byte(), alpha);
+            Row expected = row;
+            vorn::detail::blendColourRowReference(expected.data(), n, colour, 0);
+            vorn::detail::blendColourRow(row.data(), n, colour, trial % 2 ? 20 : 0);
+            ASSERT_EQ(row, expected) << "alpha " << alpha << " trial " << trial;
+        }
+    }
+}
+
 VORN_ALL_KERNEL_LEVELS(KernelLevels);
+
+// Reference and Portable are there in every build; the instruction sets
+// only where the build has them and the CPU runs them; a level that is
+// not there is refused and the one in force stays.
+TEST(KernelLevel, OnlyAvailableLevelsCanBeForced) {
+    using vorn::detail::KernelLevel;
+    const KernelLevel saved = vorn::detail::kernelLevel();
+    EXPECT_TRUE(vorn::detail::kernelLevelAvailable(saved));
+    for (KernelLevel level : {KernelLevel::Reference, KernelLevel::Portable, KernelLevel::Sse2,
+                              KernelLevel::Avx2, KernelLevel::Neon}) {
+        vorn::detail::setKernelLevel(KernelLevel::Portable);
+        const bool available = vorn::detail::kernelLevelAvailable(level);
+        EXPECT_EQ(vorn::detail::setKernelLevel(level), available ? level : KernelLevel::Portable)
+            << vorn::detail::kernelLevelName(level);
+    }
+    EXPECT_TRUE(vorn::detail::kernelLevelAvailable(KernelLevel::Reference));
+    EXPECT_TRUE(vorn::detail::kernelLevelAvailable(KernelLevel::Portable));
+    vorn::detail::setKernelLevel(saved);
+}
 
 } // namespace

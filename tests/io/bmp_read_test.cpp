@@ -131,6 +131,37 @@ TEST(BmpRead, RefusedFilesGiveNull) {
     }
 }
 
+// The extended reader's 16-bit rows: through the masks given after the
+// header; masks that are all zero give opaque black (and read no further
+// than the 16-bit row).
+TEST(BmpRead, ExtendedSixteenBitRowsThroughTheirMasks) {
+    const struct {
+        std::uint32_t masks[3];
+        _VORNRGBAQUAD expected[3];
+    } cases[] = {{{0xF800, 0x07E0, 0x001F}, {rgba(255, 0, 0), rgba(0, 255, 0), rgba(0, 0, 255)}},
+                 {{0, 0, 0}, {rgba(0, 0, 0), rgba(0, 0, 0), rgba(0, 0, 0)}}};
+    for (const auto& c : cases) {
+        BmpFields f;
+        f.width = 3;
+        f.bitCount = 16;
+        f.compression = 3;
+        f.offset = 66;
+        f.data = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xEE, 0xEE};
+        Bytes bytes = makeBmp(f);
+        for (int i = 0; i < 3; ++i) {
+            putLE(bytes, 54 + 4 * i, c.masks[i]);
+        }
+        vorn::detail::ReadOptions extended;
+        extended.extended = true;
+        vorn::detail::MemorySource source(bytes.data(), bytes.size());
+        BufferPtr b(vorn::detail::readImage(source, 3, nullptr, extended));
+        ASSERT_NE(b, nullptr);
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(b->getPixels()[x], c.expected[x]) << x;
+        }
+    }
+}
+
 // Streams of 3 rows.
 TEST(BmpRead, RunLengthStreams) {
     const struct {

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// A fixture that runs a test once per row-kernel level (plain, SSE2, AVX2),
-// skipping the levels this CPU lacks and restoring the level afterwards.
+// A fixture that runs a test once per kernel level (Reference, Portable,
+// Sse2, Avx2, Neon), skipping the levels this build or CPU lacks and
+// restoring the level afterwards.
 #ifndef VORN_TESTS_SUPPORT_KERNEL_LEVELS_H
 #define VORN_TESTS_SUPPORT_KERNEL_LEVELS_H
 
-#include "core/core.h"
+#include "core/kernels.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -14,8 +15,7 @@ protected:
     void SetUp() override {
         saved_ = vorn::detail::kernelLevel();
         if (vorn::detail::setKernelLevel(GetParam()) != GetParam()) {
-            vorn::detail::setKernelLevel(saved_);
-            GTEST_SKIP() << "this CPU lacks the instruction set";
+            GTEST_SKIP() << "this build or CPU lacks the instruction set";
         }
     }
     void TearDown() override { vorn::detail::setKernelLevel(saved_); }
@@ -25,29 +25,25 @@ private:
 };
 
 inline std::string levelName(const ::testing::TestParamInfo<vorn::detail::KernelLevel>& info) {
-    switch (info.param) {
-    case vorn::detail::KernelLevel::Sse2:
-        return "Sse2";
-    case vorn::detail::KernelLevel::Avx2:
-        return "Avx2";
-    default:
-        return "Reference";
-    }
+    return vorn::detail::kernelLevelName(info.param);
 }
 
 /// Instantiates a KernelLevels suite at every level.
 #define VORN_ALL_KERNEL_LEVELS(suite)                                                              \
-    INSTANTIATE_TEST_SUITE_P(Levels, suite,                                                        \
-                             ::testing::Values(vorn::detail::KernelLevel::Reference,               \
-                                               vorn::detail::KernelLevel::Sse2,                    \
-                                               vorn::detail::KernelLevel::Avx2),                   \
-                             levelName)
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Levels, suite,                                                                             \
+        ::testing::Values(vorn::detail::KernelLevel::Reference,                                    \
+                          vorn::detail::KernelLevel::Portable, vorn::detail::KernelLevel::Sse2,    \
+                          vorn::detail::KernelLevel::Avx2, vorn::detail::KernelLevel::Neon),       \
+        levelName)
 
-/// The fast levels only, for tests that compare them with the plain code.
+/// The levels above the reference only, for tests that compare them with
+/// the plain code.
 #define VORN_FAST_KERNEL_LEVELS(suite)                                                             \
     INSTANTIATE_TEST_SUITE_P(                                                                      \
         Levels, suite,                                                                             \
-        ::testing::Values(vorn::detail::KernelLevel::Sse2, vorn::detail::KernelLevel::Avx2),       \
+        ::testing::Values(vorn::detail::KernelLevel::Portable, vorn::detail::KernelLevel::Sse2,    \
+                          vorn::detail::KernelLevel::Avx2, vorn::detail::KernelLevel::Neon),       \
         levelName)
 
 #endif

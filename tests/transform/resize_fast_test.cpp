@@ -68,6 +68,29 @@ TEST_P(ResizeFastPath, LargeFactorsMatchThePlainMembers) {
     }
 }
 
+// Factors whose weights have few binary places take integer sums: 2x and
+// 4x enlargements, 3/4 and 2/3 of the way there, reductions by 1.5 and
+// 2.5 (whose eight columns' taps span more than sixteen pixels), odd
+// widths that leave columns past the last group of eight, one row or
+// column alone; sources opaque, patchy (clear patches included) and
+// random.
+TEST_P(ResizeFastPath, ShortBinaryFactorsMatchThePlainMembers) {
+    const int sizes[][4] = {{19, 11, 38, 22}, {9, 7, 36, 28},  {33, 21, 44, 28}, {17, 9, 34, 18},
+                            {45, 30, 30, 20}, {90, 12, 36, 8}, {75, 50, 30, 20}, {1, 9, 4, 18},
+                            {13, 1, 26, 1},   {64, 48, 96, 72}};
+    Rng rng(47);
+    for (const auto& s : sizes) {
+        expectSameAsPlain(*makeFilled(s[0], s[1], rgba(17, 250, 3)), s[2], s[3], "flat");
+        for (int k = 0; k < 3; ++k) {
+            expectSameAsPlain(*patchyBuffer(rng, s[0], s[1]), s[2], s[3], "patchy");
+        }
+        expectSameAsPlain(*makeRandom(rng, s[0], s[1]), s[2], s[3], "random");
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
 VORN_FAST_KERNEL_LEVELS(ResizeFastPath);
 
 // A value is settled only when it lies clearly away from the point where

@@ -177,6 +177,52 @@ TEST(Warp, MeshesOfConvexCellsArePaintedWithoutHoles) {
     }
 }
 
+// Every level paints the plain member's bytes: meshes as above, freely
+// jittered ones (folded cells included), single cells whose maps have zero
+// coefficients (every case of the inversion, degenerate ones included),
+// over sources with patchy alpha, and a buffer warped into itself, which
+// reads what it has painted.
+class WarpFastPath : public KernelLevels {};
+
+TEST_P(WarpFastPath, MatchesThePlainMember) {
+    Rng rng(23);
+    for (int n = 0; n < 160; ++n) {
+        Mesh m = randomMesh(rng);
+        if (n % 4 == 1) {
+            for (_VORNPOINT& p : m.grid) {
+                p.x += rng.range(-9, 9);
+                p.y += rng.range(-9, 9);
+            }
+        } else if (n % 4 == 2) {
+            int k[6];
+            for (int& c : k) {
+                c = rng.range(0, 2) == 0 ? 0 : rng.range(-40, 40);
+            }
+            const _VORNPOINT o{rng.range(0, 60), rng.range(0, 60)};
+            m = Mesh{2,
+                     2,
+                     {o,
+                      {o.x + k[0], o.y + k[1]},
+                      {o.x + k[2], o.y + k[3]},
+                      {o.x + k[0] + k[2] + k[4], o.y + k[1] + k[3] + k[5]}}};
+        }
+        const BufferPtr src = n % 2 ? patchyBuffer(rng, rng.range(1, 50), rng.range(1, 50))
+                                    : makeRandom(rng, rng.range(1, 50), rng.range(1, 50));
+        const BufferPtr fast = makeFilled(96, 96, kPaper);
+        const BufferPtr plain = makeFilled(96, 96, kPaper);
+        const bool self = n % 10 == 0;
+        const BufferPtr& source = self ? fast : src;
+        EXPECT_TRUE(source->warp(fast.get(), m.grid.data(), m.nx, m.ny));
+        const vorn::detail::KernelLevel level = vorn::detail::kernelLevel();
+        vorn::detail::setKernelLevel(vorn::detail::KernelLevel::Reference);
+        (self ? plain : src)->warp(plain.get(), m.grid.data(), m.nx, m.ny);
+        vorn::detail::setKernelLevel(level);
+        ASSERT_EQ(words(*fast), words(*plain)) << "mesh " << n;
+    }
+}
+
+VORN_FAST_KERNEL_LEVELS(WarpFastPath);
+
 // ---------------------------------------------------------------------------
 // The inverse map
 // ---------------------------------------------------------------------------

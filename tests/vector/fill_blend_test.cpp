@@ -3,7 +3,6 @@
 // blend once per covered pixel, tiling fixed to the buffer, refused
 // textures, corner order and clipping, and the colour span kernel.
 
-#include "kernel_levels.h"
 #include "vector_test.h"
 
 #include <climits>
@@ -135,35 +134,5 @@ TEST(FillRectangleBlend, BlendsEachPixelOfTheRectangleOnce) {
             std::to_string(c.p1.x) + ", " + std::to_string(c.p1.y));
     }
 }
-
-// Rows of opaque pixels broken by runs of translucent ones, every colour
-// alpha, lengths around the vector widths.
-class ColourSpan : public KernelLevels {};
-
-TEST_P(ColourSpan, BlendEqualsThePixelBlend) {
-    Rng rng(77);
-    for (int alpha = 0; alpha < 256; ++alpha) {
-        for (int trial = 0; trial < 12; ++trial) {
-            const std::size_t n = static_cast<std::size_t>(rng.range(0, 90));
-            std::vector<_VORNRGBAQUAD> row(n + 40);
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                row[i] = rng.pixel();
-                if (rng.range(0, 9) != 0 && (i / 8) % 3 != 1) {
-                    row[i].alpha = 255;
-                }
-            }
-            const _VORNRGBAQUAD colour = rgba(rng.byte(), rng.byte(), rng.byte(), alpha);
-            std::vector<_VORNRGBAQUAD> expected = row;
-            vorn::detail::blendColourSpanReference(expected.data(), n, colour);
-            vorn::detail::blendColourSpan(row.data(), n, colour, trial % 2 ? 20 : 0);
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                ASSERT_EQ(row[i], expected[i])
-                    << "alpha " << alpha << " trial " << trial << " at " << i;
-            }
-        }
-    }
-}
-
-VORN_ALL_KERNEL_LEVELS(ColourSpan);
 
 } // namespace
