@@ -54,20 +54,6 @@ TEST(Fill, GivesTheColourEverywhere) {
     EXPECT_EQ(changedPixels(*b, rgba(1, 2, 3, 200)), PixelSet{});
 }
 
-TEST(Unpremultiply, WorkedExamples) {
-    BufferPtr b = makeBuffer(4, 1);
-    _VORNRGBAQUAD* p = b->getPixels();
-    p[0] = rgba(16, 32, 64, 128);
-    p[1] = rgba(7, 6, 5, 0);
-    p[2] = rgba(100, 100, 100, 100);
-    p[3] = rgba(200, 1, 255, 100); // above alpha: the low 8 bits of 510 and 650
-    b->PBGRAtoBGRA();
-    EXPECT_EQ(p[0], rgba(31, 63, 127, 128));
-    EXPECT_EQ(p[1], rgba(7, 6, 5, 0));
-    EXPECT_EQ(p[2], rgba(255, 255, 255, 100));
-    EXPECT_EQ(p[3], rgba(254, 2, 138, 100));
-}
-
 // The table-driven division against plain division for every byte pair,
 // and against the double-precision form the behaviour is defined by.
 TEST(Unpremultiply, FastPathEqualsDivisionForEveryPair) {

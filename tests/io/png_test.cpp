@@ -147,8 +147,9 @@ TEST(PngFiles, EveryFilterOfTheImageDataDecodes) {
     for (int filter = 0; filter < 5; ++filter) {
         vorn::detail::DeflatedData data;
         ASSERT_TRUE(vorn::detail::deflateImageData(*b, 6, data, filter));
-        BufferPtr back = readBytes(pngFile(
-            37, 9, 8, 6, {{"IDAT", Bytes(data.bytes.get(), data.bytes.get() + data.size)}}), 2);
+        BufferPtr back = readBytes(
+            pngFile(37, 9, 8, 6, {{"IDAT", Bytes(data.bytes.get(), data.bytes.get() + data.size)}}),
+            2);
         ASSERT_NE(back, nullptr) << filter;
         EXPECT_EQ(words(*back), words(*b)) << filter;
     }

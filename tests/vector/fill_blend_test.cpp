@@ -76,16 +76,6 @@ TEST(FillPolygonBitmap, TilesFromTheBuffersOriginWithTheOpacity) {
     }
 }
 
-TEST(FillPolygonBitmap, RefusesAMissingTexture) {
-    Access bare(0, 0);
-    BufferPtr b = patterned(12, 12);
-    const Polygon triangle{{pt(1, 1), pt(10, 1), pt(5, 6)}};
-    EXPECT_EQ(fillBitmap(*b, triangle, nullptr, 255), -1);
-    EXPECT_EQ(fillBitmap(*b, triangle, &bare, 255), -1);
-    EXPECT_EQ(words(*b), words(*patterned(12, 12)));
-    EXPECT_EQ(Access::edgeMapOf(*b), nullptr);
-}
-
 // The texture may share this buffer's pixels: each texel is read as the
 // earlier steps, row by row and left to right, left it.
 TEST(FillPolygonBitmap, TextureSharingThePixels) {

@@ -178,6 +178,11 @@ TEST(PolygonFills, RefuseAMissingFirstContourOrArray) {
         EXPECT_EQ(b->fillPolygonBlend(a.points, a.sizes, a.contours, 1, 2, 3, 4), -1);
         EXPECT_EQ(b->fillPolygonBitmap(a.points, a.sizes, a.contours, texture.get(), 255), -1);
     }
+    // A texture without pixels, or none.
+    Access bare(0, 0);
+    for (VornBuffer* t : {static_cast<VornBuffer*>(nullptr), static_cast<VornBuffer*>(&bare)}) {
+        EXPECT_EQ(b->fillPolygonBitmap(points, three, 1, t, 255), -1);
+    }
     EXPECT_TRUE(changedPixels(*b).empty());
     // Nothing was allocated either.
     EXPECT_EQ(Access::edgeMapOf(*b), nullptr);
