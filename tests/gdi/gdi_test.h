@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Helpers of the GDI tests, which run against the in-memory GDI here and
-// against a real GDI on Windows (or under Wine).
+// against a real GDI on Windows (or under Wine), so that the two are held
+// to the same results.
 #ifndef VORN_TESTS_GDI_GDI_TEST_H
 #define VORN_TESTS_GDI_GDI_TEST_H
 
@@ -11,10 +12,11 @@
 #include <vector>
 
 using vorn::detail::dibHeader;
+using Pixels = std::vector<_VORNRGBAQUAD>;
 
 /// Pixels as a context shows them: a context has no alpha, so the fourth
 /// byte is set to 255.
-inline std::vector<_VORNRGBAQUAD> opaque(std::vector<_VORNRGBAQUAD> pixels) {
+inline Pixels opaque(Pixels pixels) {
     for (_VORNRGBAQUAD& p : pixels) {
         p.alpha = 255;
     }
@@ -22,33 +24,29 @@ inline std::vector<_VORNRGBAQUAD> opaque(std::vector<_VORNRGBAQUAD> pixels) {
 }
 
 /// Every pixel of a buffer, row by row.
-inline std::vector<_VORNRGBAQUAD> pixelsOf(const VornBuffer& b) {
-    return std::vector<_VORNRGBAQUAD>(
-        b.getPixels(), b.getPixels() + static_cast<std::size_t>(b.getWidth()) * b.getHeight());
-}
-
-/// The positions of an area of width x height pixels from (x0, y0).
-inline PixelSet areaSet(int x0, int y0, int width, int height) {
-    PixelSet out;
-    for (int y = y0; y < y0 + height; ++y) {
-        for (int x = x0; x < x0 + width; ++x) {
-            out.insert({x, y});
-        }
-    }
-    return out;
+inline Pixels pixelsOf(const VornBuffer& b) {
+    return Pixels(b.getPixels(), b.getPixels() + std::size_t{1} * b.getWidth() * b.getHeight());
 }
 
 /// A memory context with a width x height 32-bit top-down DIB section
-/// selected into it: a surface whose device pixel (x, y) is at(x, y).
+/// selected into it: a surface whose device pixel (x, y) is at(x, y),
+/// first painted with a colour made from its position, so that shifted,
+/// flipped or swapped copies cannot pass.
 class Canvas {
 public:
-    Canvas(int width, int height)
+    Canvas(int width, int height, unsigned seed = 0)
         : width_(width), height_(height), hdc_(CreateCompatibleDC(nullptr)) {
         BITMAPINFO info = dibHeader(width, -height, 32);
         void* bits = nullptr;
         section_ = CreateDIBSection(hdc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         bits_ = static_cast<_VORNRGBAQUAD*>(bits);
         previous_ = SelectObject(hdc_, section_);
+        for (int i = 0; i < width * height; ++i) {
+            const int x = i % width;
+            const int y = i / width;
+            bits_[i] = rgba((x * 7 + seed) & 0xFF, (y * 11 + 3 * seed) & 0xFF,
+                            (x * 3 + y * 5 + 40) & 0xFF);
+        }
     }
     ~Canvas() {
         SelectObject(hdc_, previous_);
@@ -59,43 +57,26 @@ public:
     Canvas& operator=(const Canvas&) = delete;
 
     HDC hdc() const { return hdc_; }
-    int width() const { return width_; }
-    int height() const { return height_; }
-    _VORNRGBAQUAD& at(int x, int y) {
-        GdiFlush();
-        return bits_[static_cast<std::size_t>(y) * width_ + x];
-    }
     /// The colours (alpha 255) of an area of device pixels, row by row; the
     /// whole surface by default.
-    std::vector<_VORNRGBAQUAD> colours(int x0 = 0, int y0 = 0, int width = -1, int height = -1) {
-        std::vector<_VORNRGBAQUAD> out;
+    Pixels colours(int x0 = 0, int y0 = 0, int width = -1, int height = -1) const {
+        GdiFlush();
+        Pixels out;
         for (int y = y0; y < y0 + (height < 0 ? height_ : height); ++y) {
             for (int x = x0; x < x0 + (width < 0 ? width_ : width); ++x) {
-                out.push_back(at(x, y));
+                out.push_back(bits_[static_cast<std::size_t>(y) * width_ + x]);
             }
         }
         return opaque(out);
     }
-    /// The positions whose colour differs from `before` (a whole surface).
-    PixelSet changes(const std::vector<_VORNRGBAQUAD>& before) {
-        const std::vector<_VORNRGBAQUAD> now = colours();
-        PixelSet out;
-        for (std::size_t i = 0; i < now.size(); ++i) {
-            if (now[i] != before[i]) {
-                out.insert({static_cast<int>(i % width_), static_cast<int>(i / width_)});
-            }
-        }
-        return out;
-    }
-    /// Fills every pixel with a colour made from its position, so that
-    /// shifted, flipped or swapped copies cannot pass.
-    void paintPattern(unsigned seed = 0) {
-        for (int y = 0; y < height_; ++y) {
-            for (int x = 0; x < width_; ++x) {
-                at(x, y) = rgba((x * 7 + seed) & 0xFF, (y * 11 + 3 * seed) & 0xFF,
-                                (x * 3 + y * 5 + 40) & 0xFF, 255);
-            }
-        }
+    /// What the surface shows after `image` is blended at device (dx, dy):
+    /// the buffer blend of the image over what it shows now.
+    Pixels blended(const VornBuffer& image, int dx, int dy) const {
+        BufferPtr shown = makeBuffer(width_, height_);
+        const Pixels now = colours();
+        std::copy(now.begin(), now.end(), shown->getPixels());
+        shown->blend(&image, dx, dy);
+        return opaque(pixelsOf(*shown));
     }
 
 private:
@@ -129,7 +110,7 @@ inline void setMapping(HDC hdc, const std::vector<long>& m) {
 }
 
 /// The number of GDI objects alive in this process, or -1 where the GDI
-/// does not tell.
+/// does not tell (Wine's GetGuiResources is a stub).
 inline int liveGdiObjects() {
 #if defined(_WIN32)
     const DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
@@ -139,37 +120,11 @@ inline int liveGdiObjects() {
 #endif
 }
 
-/// Expects `more` objects alive beyond `before`, where the GDI tells.
-inline void expectLive(int before, int more) {
-    if (before >= 0) {
-        EXPECT_EQ(liveGdiObjects(), before + more);
-    }
-}
-
-#define VORN_REQUIRE_GDI_COUNT()                                                                   \
-    do {                                                                                           \
-        if (liveGdiObjects() < 0) {                                                                \
-            GTEST_SKIP() << "this GDI does not report how many objects are alive";                 \
-        }                                                                                          \
-    } while (0)
-
-/// A buffer of random pixels with alpha 255, or random alpha.
-inline BufferPtr randomBuffer(Rng& rng, int width, int height, bool opaque) {
-    BufferPtr b = makeBuffer(width, height);
-    for (int i = 0; i < width * height; ++i) {
-        b->getPixels()[i] = rng.pixel();
-        if (opaque) {
-            b->getPixels()[i].alpha = 255;
-        }
-    }
-    return b;
-}
-
 /// Random opaque pixels but for (200, 100, 50, 128) at (0, 0) and a
 /// transparent pixel at (1, 0), with the given background: a buffer whose
 /// copies without alpha show those two over the background.
 inline BufferPtr translucentCase(Rng& rng, int width, int height, _VORNRGBAQUAD background) {
-    BufferPtr b = randomBuffer(rng, width, height, true);
+    BufferPtr b = makeRandom(rng, width, height, true);
     *b->getPixel(0, 0) = rgba(200, 100, 50, 128);
     *b->getPixel(1, 0) = rgba(9, 9, 9, 0);
     b->setBackground(background.red, background.green, background.blue);

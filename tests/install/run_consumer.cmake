@@ -9,8 +9,7 @@
 #   -DSUBPROJECT=<src>  with Vorn added by add_subdirectory(<src>)
 #                       (subproject/CMakeLists.txt).
 #
-# Also: WORK_DIR (scratch), GENERATOR, CXX_COMPILER, CXX_FLAGS, and
-# TESTDATA_DIR for the C++ interface's program (consumer/interface.cpp).
+# Also: WORK_DIR (scratch), GENERATOR, CXX_COMPILER and CXX_FLAGS.
 
 set(_here "${CMAKE_CURRENT_LIST_DIR}")
 
@@ -52,7 +51,7 @@ run(${CMAKE_COMMAND} -S "${_here}/consumer" -B "${WORK_DIR}/cmake" ${_cmake_args
     -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build "${WORK_DIR}/cmake")
 expect_ok("${WORK_DIR}/cmake/vorn_consumer")
-expect_ok("${WORK_DIR}/cmake/vorn_interface_consumer;${TESTDATA_DIR}")
+expect_ok("${WORK_DIR}/cmake/vorn_interface_consumer")
 
 # pkg-config --cflags --libs --static vorn (the private dependencies count
 # only for a static library)

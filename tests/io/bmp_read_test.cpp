@@ -7,11 +7,9 @@
 
 namespace {
 
-class BmpRead : public ::testing::Test {
-protected:
-    BufferPtr read(const BmpFields& fields) { return readBytes(makeBmp(fields)); }
-    BufferPtr readBytes(const Bytes& bytes) { return ::readBytes(bytes, 3); }
-};
+BufferPtr read(const BmpFields& fields) {
+    return readBytes(makeBmp(fields), 3);
+}
 
 // Palette entry i is ramp(i): distinct in every channel.
 _VORNRGBAQUAD ramp(int i) {
@@ -28,23 +26,23 @@ std::vector<_VORNRGBAQUAD> rampPalette(int n) {
 
 /// The buffer as rows of palette indices joined by '/': a hex digit for a
 /// pixel equal to ramp(digit), 'k' for opaque black, '.' for transparent
-/// black, '?' for anything else.
-std::string indexMap(const VornBuffer& b) {
-    std::string out;
-    for (int i = 0; i < b.getWidth() * b.getHeight(); ++i) {
-        const _VORNRGBAQUAD p = b.getPixels()[i];
+/// black, '?' for anything else; "null" for no buffer.
+std::string indexMap(const BufferPtr& b) {
+    std::string out = b ? "" : "null";
+    for (int i = 0; b && i < b->getWidth() * b->getHeight(); ++i) {
+        const _VORNRGBAQUAD p = b->getPixels()[i];
         char c = p == rgba(0, 0, 0, 0) ? '.' : p == rgba(0, 0, 0) ? 'k' : '?';
         for (int k = 0; k < 16; ++k) {
             c = p == ramp(k) ? "0123456789abcdef"[k] : c;
         }
-        out += (i > 0 && i % b.getWidth() == 0 ? "/" : "") + std::string(1, c);
+        out += (i > 0 && i % b->getWidth() == 0 ? "/" : "") + std::string(1, c);
     }
     return out;
 }
 
 // 2 x 2 pixels, bottom row first: 24-bit rows of 6 bytes padded to 8. The
 // core header has no density fields: 0 x 0, not the default.
-TEST_F(BmpRead, TrueColourRowsAreBottomUpAndOpaque) {
+TEST(BmpRead, TrueColourRowsAreBottomUpAndOpaque) {
     for (int headerSize : {40, 12}) {
         BmpFields f;
         f.headerSize = headerSize;
@@ -54,11 +52,11 @@ TEST_F(BmpRead, TrueColourRowsAreBottomUpAndOpaque) {
         if (headerSize == 40) {
             putLE(file, 42, 1234);
         }
-        BufferPtr b = readBytes(file);
+        BufferPtr b = readBytes(file, 3);
         ASSERT_NE(b, nullptr);
-        EXPECT_EQ(words(*b),
-                  (std::vector<std::uint32_t>{word(rgba(9, 8, 7)), word(rgba(12, 11, 10)),
-                                              word(rgba(3, 2, 1)), word(rgba(6, 5, 4))}));
+        EXPECT_EQ(std::vector<_VORNRGBAQUAD>(b->getPixels(), b->getPixels() + 4),
+                  (std::vector<_VORNRGBAQUAD>{rgba(9, 8, 7), rgba(12, 11, 10), rgba(3, 2, 1),
+                                              rgba(6, 5, 4)}));
         EXPECT_EQ(b->getPixelsPerMetreX(), headerSize == 12 ? 0 : 2835);
         EXPECT_EQ(b->getPixelsPerMetreY(), headerSize == 12 ? 0 : 1234);
         EXPECT_FALSE(b->hasTransparency());
@@ -66,7 +64,7 @@ TEST_F(BmpRead, TrueColourRowsAreBottomUpAndOpaque) {
     }
 }
 
-TEST_F(BmpRead, IndexedDepthsAndColourTables) {
+TEST(BmpRead, IndexedDepthsAndColourTables) {
     const struct {
         int headerSize, bits, width;
         std::uint32_t colours; // biClrUsed
@@ -97,12 +95,11 @@ TEST_F(BmpRead, IndexedDepthsAndColourTables) {
         for (std::size_t i = 54 + 4 * c.entries; i < c.offset; ++i) {
             bytes[i] = 0x55; // what the gap holds must not matter
         }
-        BufferPtr b = readBytes(bytes);
-        EXPECT_EQ(b ? indexMap(*b) : "null", c.expected) << c.expected;
+        EXPECT_EQ(indexMap(readBytes(bytes, 3)), c.expected) << c.expected;
     }
 }
 
-TEST_F(BmpRead, RefusedFilesGiveNull) {
+TEST(BmpRead, RefusedFilesGiveNull) {
     const struct {
         int width, height, bits, compression, planes;
         std::uint32_t colours;
@@ -137,7 +134,7 @@ TEST_F(BmpRead, RefusedFilesGiveNull) {
 // The extended reader's 16-bit rows: through the masks given after the
 // header; masks that are all zero give opaque black (and read no further
 // than the 16-bit row).
-TEST_F(BmpRead, ExtendedSixteenBitRowsThroughTheirMasks) {
+TEST(BmpRead, ExtendedSixteenBitRowsThroughTheirMasks) {
     const struct {
         std::uint32_t masks[3];
         _VORNRGBAQUAD expected[3];
@@ -165,26 +162,8 @@ TEST_F(BmpRead, ExtendedSixteenBitRowsThroughTheirMasks) {
     }
 }
 
-TEST_F(BmpRead, DamagedHeadersGiveNull) {
-    BmpFields f;
-    f.data = {1, 2, 3, 0};
-    const Bytes good = makeBmp(f);
-    ASSERT_NE(readBytes(good), nullptr);
-    Bytes bad = good;
-    bad[1] = 'A';
-    EXPECT_EQ(readBytes(bad), nullptr);
-    for (std::uint32_t size : {0u, 11u, 13u, 39u, 41u, 63u, 65u, 108u, 124u}) {
-        bad = good;
-        putLE(bad, 14, size);
-        EXPECT_EQ(readBytes(bad), nullptr) << size;
-    }
-    for (std::size_t length : {0u, 13u, 17u, 54u}) {
-        EXPECT_EQ(readBytes(Bytes(good.begin(), good.begin() + length)), nullptr) << length;
-    }
-}
-
-// Streams of 3 rows; an empty expectation stands for a null result.
-TEST_F(BmpRead, RunLengthStreams) {
+// Streams of 3 rows.
+TEST(BmpRead, RunLengthStreams) {
     const struct {
         int bits, width;
         Bytes stream;
@@ -212,10 +191,10 @@ TEST_F(BmpRead, RunLengthStreams) {
         {4, 3, {0, 8, 0x12, 0x30, 0x00, 0x01, 0, 0, 2, 0x44, 0, 1}, ".../44./123", 0},
         // Streams that end early: no end of bitmap, cut inside an absolute
         // run, a delta, before a pad byte.
-        {8, 4, {2, 1, 0, 0}, "", 0},
-        {8, 4, {0, 5, 1, 2}, "", 0},
-        {8, 4, {0, 2, 1}, "", 0},
-        {4, 4, {0, 3, 0x12}, "", 0}};
+        {8, 4, {2, 1, 0, 0}, "null", 0},
+        {8, 4, {0, 5, 1, 2}, "null", 0},
+        {8, 4, {0, 2, 1}, "null", 0},
+        {4, 4, {0, 3, 0x12}, "null", 0}};
     for (const auto& c : cases) {
         BmpFields f;
         f.bitCount = c.bits;
@@ -225,8 +204,7 @@ TEST_F(BmpRead, RunLengthStreams) {
         f.coloursUsed = static_cast<std::uint32_t>(c.entries);
         f.palette = rampPalette(c.entries ? c.entries : 1 << c.bits);
         f.data = c.stream;
-        BufferPtr b = read(f);
-        EXPECT_EQ(b ? indexMap(*b) : "", c.expected) << &c - cases;
+        EXPECT_EQ(indexMap(read(f)), c.expected) << &c - cases;
     }
 }
 

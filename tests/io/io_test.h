@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Helpers of the image-file tests: a scratch folder, files made byte by
-// byte, BMP files built from their fields, and the reference pixels of the
-// third-party suites.
+// byte, BMP and PNG files built from their fields, JPEG segments, and the
+// reference pixels of the third-party suites.
 #ifndef VORN_TESTS_IO_IO_TEST_H
 #define VORN_TESTS_IO_IO_TEST_H
 
@@ -10,10 +10,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,15 +42,15 @@ inline Bytes encoded(const VornBuffer& b, int format) {
 }
 
 /// A folder of its own for one test, in memory where the system has a
-/// memory-backed folder (some tests write many small files), removed with
-/// everything in it when the object goes.
+/// memory-backed folder, removed with everything in it when the object goes.
 class ScratchDir {
 public:
     ScratchDir() {
         std::error_code ec;
-        const bool shm = std::filesystem::is_directory("/dev/shm", ec);
         std::random_device device;
-        path_ = (shm ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
+        path_ = (std::filesystem::is_directory("/dev/shm", ec)
+                     ? std::filesystem::path("/dev/shm")
+                     : std::filesystem::temp_directory_path()) /
                 ("vorn-io-" + std::to_string(device()) + "-" + std::to_string(device()));
         std::filesystem::create_directories(path_);
     }
@@ -60,16 +61,19 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    /// The path of `name` in the folder, as UTF-8 text.
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    /// The same, after writing `bytes` to the file.
-    std::string file(const std::string& name, const Bytes& bytes) const {
-        std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        return file(name);
+    /// The path of `name` in the folder, as UTF-8 text; after writing
+    /// `bytes` to the file when they are given.
+    std::string file(const std::string& name, const Bytes* bytes = nullptr) const {
+        if (bytes) {
+            std::ofstream(path_ / name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes->data()),
+                       static_cast<std::streamsize>(bytes->size()));
+        }
+        return (path_ / name).string();
     }
-
+    std::string file(const std::string& name, const Bytes& bytes) const {
+        return file(name, &bytes);
+    }
     /// Names of the entries in the folder, sorted.
     std::vector<std::string> entries() const {
         std::vector<std::string> out;
@@ -84,11 +88,6 @@ private:
     std::filesystem::path path_;
 };
 
-inline bool fileExists(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(path, ignored);
-}
-
 /// Bytes from hexadecimal text; spaces are ignored.
 inline Bytes fromHex(const std::string& text) {
     Bytes out;
@@ -100,7 +99,7 @@ inline Bytes fromHex(const std::string& text) {
     return out;
 }
 
-/// What a read gives, for comparing two reads: size, pixels, density and
+/// What a read gives, for comparing two reads: pixels, size, density and
 /// background.
 inline std::vector<std::uint32_t> fingerprint(const VornBuffer* b) {
     if (!b) {
@@ -108,12 +107,11 @@ inline std::vector<std::uint32_t> fingerprint(const VornBuffer* b) {
     }
     std::vector<std::uint32_t> f = words(*b);
     unsigned char rgb[3] = {0, 0, 0};
-    const int hasBackground = b->getBackground(&rgb[0], &rgb[1], &rgb[2]);
-    f.insert(f.end(),
-             {static_cast<std::uint32_t>(b->getWidth()), static_cast<std::uint32_t>(b->getHeight()),
-              static_cast<std::uint32_t>(b->getPixelsPerMetreX()),
-              static_cast<std::uint32_t>(b->getPixelsPerMetreY()),
-              static_cast<std::uint32_t>(hasBackground), rgb[0], rgb[1], rgb[2]});
+    f.push_back(static_cast<std::uint32_t>(b->getBackground(&rgb[0], &rgb[1], &rgb[2])));
+    for (const int v : {b->getWidth(), b->getHeight(), b->getPixelsPerMetreX(),
+                        b->getPixelsPerMetreY(), int{rgb[0]}, int{rgb[1]}, int{rgb[2]}}) {
+        f.push_back(static_cast<std::uint32_t>(v));
+    }
     return f;
 }
 
@@ -147,33 +145,43 @@ inline std::uint32_t getLE(const Bytes& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
 }
 
+/// The offset of the data of the first segment of a JPEG file with the
+/// marker 0xFF `code`, before the first scan; 0 when there is none.
+inline std::size_t jpegSegment(const Bytes& f, unsigned char code) {
+    for (std::size_t i = 2; i + 3 < f.size() && f[i] == 0xFF && f[i + 1] != 0xDA;
+         i += 2 + (f[i + 2] << 8 | f[i + 3])) {
+        if (f[i + 1] == code) {
+            return i + 4;
+        }
+    }
+    return 0;
+}
+
 #if defined(VORN_HAVE_PNG)
 /// A PNG file: the header chunk for the given fields, `chunks` (type and
 /// data) and IEND, each with its length and CRC.
 inline Bytes pngFile(std::uint32_t width, std::uint32_t height, int depth, int colourType,
                      std::vector<std::pair<std::string, Bytes>> chunks) {
     Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    auto put32 = [&file](std::uint32_t v) {
+    auto put32 = [](Bytes& to, std::uint32_t v) {
         for (int shift = 24; shift >= 0; shift -= 8) {
-            file.push_back(static_cast<unsigned char>(v >> shift));
+            to.push_back(static_cast<unsigned char>(v >> shift));
         }
     };
-    Bytes ihdr(13, 0);
-    for (int i = 0; i < 4; ++i) {
-        ihdr[i] = static_cast<unsigned char>(width >> (24 - 8 * i));
-        ihdr[4 + i] = static_cast<unsigned char>(height >> (24 - 8 * i));
-    }
-    ihdr[8] = static_cast<unsigned char>(depth);
-    ihdr[9] = static_cast<unsigned char>(colourType);
+    Bytes ihdr;
+    put32(ihdr, width);
+    put32(ihdr, height);
+    ihdr.insert(ihdr.end(), {static_cast<unsigned char>(depth),
+                             static_cast<unsigned char>(colourType), 0, 0, 0});
     chunks.insert(chunks.begin(), {"IHDR", ihdr});
     chunks.push_back({"IEND", {}});
     for (const auto& [type, data] : chunks) {
-        put32(static_cast<std::uint32_t>(data.size()));
+        put32(file, static_cast<std::uint32_t>(data.size()));
         const std::size_t start = file.size();
         file.insert(file.end(), type.begin(), type.end());
         file.insert(file.end(), data.begin(), data.end());
-        put32(static_cast<std::uint32_t>(
-            crc32(0, &file[start], static_cast<uInt>(file.size() - start))));
+        put32(file, static_cast<std::uint32_t>(
+                        crc32(0, &file[start], static_cast<uInt>(file.size() - start))));
     }
     return file;
 }
@@ -219,67 +227,39 @@ inline Bytes makeBmp(const BmpFields& f) {
     }
     std::size_t at = 14 + f.headerSize;
     for (const _VORNRGBAQUAD& c : f.palette) {
-        b[at] = c.blue;
-        b[at + 1] = c.green;
-        b[at + 2] = c.red;
+        std::memcpy(&b[at], &c, 3); // blue, green, red
         at += entry;
     }
     std::copy(f.data.begin(), f.data.end(), b.begin() + static_cast<std::ptrdiff_t>(dataAt));
     return b;
 }
 
-/// A reference PAM: width x height pixels of red, green, blue, alpha bytes,
-/// top row first; empty when the file cannot be read.
-struct Pam {
-    int width = 0;
-    int height = 0;
-    Bytes rgba;
-};
-
-inline Pam readPam(const std::string& path) {
-    const Bytes bytes = readFileBytes(path);
+/// Describes the first pixel where `b` and the suite's reference PAM file
+/// (red, green, blue, alpha bytes, top row first) differ; "" when they are
+/// equal. With `skipUnwritten`, pixels the buffer left transparent black
+/// are not compared (run-length streams need not reach every pixel).
+inline std::string firstDifference(const VornBuffer& b, const std::string& pam,
+                                   bool skipUnwritten = false) {
+    const Bytes bytes = readFileBytes(testdataDir() + "/reference/" + pam + ".pam");
     const std::string text(bytes.begin(), bytes.end());
     const std::size_t end = text.find("ENDHDR\n");
-    Pam ref;
-    std::istringstream header(text.substr(0, end));
-    std::string key;
+    int width = 0;
+    int height = 0;
     int depth = 0;
-    while (end != std::string::npos && header >> key) {
-        int* field = key == "WIDTH"    ? &ref.width
-                     : key == "HEIGHT" ? &ref.height
-                     : key == "DEPTH"  ? &depth
-                                       : nullptr;
-        if (field) {
-            header >> *field;
-        }
+    if (end == std::string::npos ||
+        std::sscanf(text.c_str(), "P7 WIDTH %d HEIGHT %d DEPTH %d", &width, &height, &depth) != 3 ||
+        depth != 4 || bytes.size() != end + 7 + std::size_t{4} * width * height ||
+        b.getWidth() != width || b.getHeight() != height) {
+        return "size " + std::to_string(b.getWidth()) + "x" + std::to_string(b.getHeight()) +
+               ", reference " + std::to_string(width) + "x" + std::to_string(height);
     }
-    const std::size_t size = static_cast<std::size_t>(ref.width) * ref.height * 4;
-    if (end == std::string::npos || depth != 4 || bytes.size() != end + 7 + size) {
-        return Pam{};
-    }
-    ref.rgba.assign(bytes.begin() + static_cast<std::ptrdiff_t>(end + 7), bytes.end());
-    return ref;
-}
-
-/// Describes the first pixel where `b` and `ref` differ ("" when equal).
-/// With `skipUnwritten`, pixels the buffer left transparent black are not
-/// compared (run-length streams need not reach every pixel).
-inline std::string firstDifference(const VornBuffer& b, const Pam& ref,
-                                   bool skipUnwritten = false) {
-    std::ostringstream out;
-    if (ref.rgba.empty() || b.getWidth() != ref.width || b.getHeight() != ref.height) {
-        out << "size " << b.getWidth() << "x" << b.getHeight() << ", reference " << ref.width << "x"
-            << ref.height;
-        return out.str();
-    }
-    for (int i = 0; i < ref.width * ref.height; ++i) {
-        const unsigned char* r = &ref.rgba[static_cast<std::size_t>(i) * 4];
+    for (int i = 0; i < width * height; ++i) {
+        const unsigned char* r = &bytes[end + 7 + std::size_t{4} * i];
         const _VORNRGBAQUAD got = b.getPixels()[i];
         if (got != rgba(r[0], r[1], r[2], r[3]) && !(skipUnwritten && got == rgba(0, 0, 0, 0))) {
-            out << "pixel " << i % ref.width << ", " << i / ref.width << " is "
-                << ::testing::PrintToString(got) << ", reference "
-                << ::testing::PrintToString(rgba(r[0], r[1], r[2], r[3]));
-            return out.str();
+            return "pixel " + std::to_string(i % width) + ", " + std::to_string(i / width) +
+                   " is " + ::testing::PrintToString(got) + ", reference " +
+                   ::testing::PrintToString(rgba(r[0], r[1], r[2], r[3]));
         }
     }
     return "";

@@ -27,12 +27,8 @@
 /// A pixel from red, green, blue, alpha: the one place tests spell out the
 /// buffer's channel order.
 inline _VORNRGBAQUAD rgba(unsigned r, unsigned g, unsigned b, unsigned a = 255) {
-    _VORNRGBAQUAD p;
-    p.blue = static_cast<unsigned char>(b);
-    p.green = static_cast<unsigned char>(g);
-    p.red = static_cast<unsigned char>(r);
-    p.alpha = static_cast<unsigned char>(a);
-    return p;
+    return _VORNRGBAQUAD{static_cast<unsigned char>(b), static_cast<unsigned char>(g),
+                         static_cast<unsigned char>(r), static_cast<unsigned char>(a)};
 }
 
 inline bool operator==(const _VORNRGBAQUAD& a, const _VORNRGBAQUAD& b) {
@@ -45,12 +41,6 @@ inline bool operator!=(const _VORNRGBAQUAD& a, const _VORNRGBAQUAD& b) {
 inline void PrintTo(const _VORNRGBAQUAD& p, std::ostream* os) {
     *os << "rgba(" << int(p.red) << ", " << int(p.green) << ", " << int(p.blue) << ", "
         << int(p.alpha) << ")";
-}
-
-inline std::uint32_t word(const _VORNRGBAQUAD& p) {
-    std::uint32_t w;
-    std::memcpy(&w, &p, 4);
-    return w;
 }
 
 /// Small deterministic generator (xorshift64*), so that seeded tests give
@@ -96,11 +86,12 @@ inline BufferPtr makeFilled(int width, int height, _VORNRGBAQUAD colour) {
     return b;
 }
 
-/// A buffer of random pixels, alpha included.
-inline BufferPtr makeRandom(Rng& rng, int width, int height) {
+/// A buffer of random pixels, alpha included unless `opaque`.
+inline BufferPtr makeRandom(Rng& rng, int width, int height, bool opaque = false) {
     BufferPtr b = makeBuffer(width, height);
     for (int i = 0; i < width * height; ++i) {
         b->getPixels()[i] = rng.pixel();
+        b->getPixels()[i].alpha |= opaque ? 255 : 0;
     }
     return b;
 }
@@ -123,11 +114,9 @@ using PixelSet = std::set<std::pair<int, int>>;
 /// The positions (x, y) whose pixel differs from `blank`.
 inline PixelSet changedPixels(const VornBuffer& b, _VORNRGBAQUAD blank = rgba(0, 0, 0, 0)) {
     PixelSet out;
-    for (int y = 0; y < b.getHeight(); ++y) {
-        for (int x = 0; x < b.getWidth(); ++x) {
-            if (at(b, x, y) != blank) {
-                out.insert({x, y});
-            }
+    for (int i = 0; i < b.getWidth() * b.getHeight(); ++i) {
+        if (b.getPixels()[i] != blank) {
+            out.insert({i % b.getWidth(), i / b.getWidth()});
         }
     }
     return out;
@@ -137,11 +126,9 @@ inline PixelSet changedPixels(const VornBuffer& b, _VORNRGBAQUAD blank = rgba(0,
 /// and '.' for the others, so that expected shapes can be drawn in a test.
 inline std::string picture(const VornBuffer& b, _VORNRGBAQUAD blank = rgba(0, 0, 0, 0)) {
     std::string out;
-    for (int y = 0; y < b.getHeight(); ++y) {
-        for (int x = 0; x < b.getWidth(); ++x) {
-            out += at(b, x, y) != blank ? '#' : '.';
-        }
-        out += '\n';
+    for (int i = 0; i < b.getWidth() * b.getHeight(); ++i) {
+        out += b.getPixels()[i] != blank ? '#' : '.';
+        out += (i + 1) % b.getWidth() == 0 ? "\n" : "";
     }
     return out;
 }
@@ -179,8 +166,7 @@ inline std::string testdataDir() {
 }
 
 inline bool testdataPresent() {
-    std::ifstream readme(testdataDir() + "/README.md");
-    return readme.good();
+    return std::ifstream(testdataDir() + "/README.md").good();
 }
 
 /// Skips the current test with a clear message when the test-image folder

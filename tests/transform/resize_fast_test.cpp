@@ -84,7 +84,7 @@ TEST_P(ResizeFastPath, ShortBinaryFactorsMatchThePlainMembers) {
         for (int k = 0; k < 3; ++k) {
             expectSameAsPlain(*patchyBuffer(rng, s[0], s[1]), s[2], s[3], "patchy");
         }
-        expectSameAsPlain(*randomBuffer(rng, s[0], s[1]), s[2], s[3], "random");
+        expectSameAsPlain(*makeRandom(rng, s[0], s[1]), s[2], s[3], "random");
         if (HasFatalFailure()) {
             return;
         }
@@ -92,35 +92,5 @@ TEST_P(ResizeFastPath, ShortBinaryFactorsMatchThePlainMembers) {
 }
 
 VORN_FAST_KERNEL_LEVELS(ResizeFastPath);
-
-// A value is settled only when it lies clearly away from the point where
-// the truncation would change.
-TEST(SettleByte, DecidesOnlyAwayFromTheNextWholeNumber) {
-    using vorn::detail::kByteSnap;
-    struct Case {
-        double approx;
-        bool settled;
-        int byte;
-    };
-    const Case cases[] = {
-        {0.0, true, 0},
-        {7.25, true, 7},
-        {99.999999999999, true, 100},          // noise below a whole number
-        {100.0 - kByteSnap + 1e-12, false, 0}, // at the snapped edge itself
-        {100.0 - kByteSnap - 1e-12, false, 0},
-        {100.0 - kByteSnap - 1e-8, true, 99},
-        {254.9999999, true, 255},
-        {255.0, true, 255},
-        {300.0, true, 255},
-        {std::nan(""), false, 0},
-    };
-    for (const Case& c : cases) {
-        unsigned char out = 42;
-        EXPECT_EQ(vorn::detail::settleByte(c.approx, out), c.settled) << c.approx;
-        if (c.settled) {
-            EXPECT_EQ(out, c.byte) << c.approx;
-        }
-    }
-}
 
 } // namespace

@@ -8,16 +8,14 @@
 
 #include <climits>
 #include <cmath>
-#include <map>
-#include <set>
 
 namespace {
 
 // Every pixel opaque and different: the colour encodes its position.
 BufferPtr numbered(int w, int h) {
     BufferPtr b = makeBuffer(w, h);
-    for (unsigned n = 1; n <= static_cast<unsigned>(w * h); ++n) {
-        b->getPixels()[n - 1] = rgba(n & 0xFF, (n >> 8) & 0xFF, (n >> 16) & 0xFF);
+    for (int n = 0; n < w * h; ++n) {
+        b->getPixels()[n] = geometry::numberedPixel(n);
     }
     return b;
 }
@@ -65,20 +63,6 @@ TEST_P(RotateAtLevel, QuarterAndHalfTurnLayouts) {
     }
 }
 
-TEST_P(RotateAtLevel, CopiesPixelsWithTheirAlpha) {
-    Rng rng(8);
-    BufferPtr src = randomBuffer(rng, 4, 4);
-    const std::vector<std::uint32_t> source = words(*src);
-    const std::set<std::uint32_t> colours(source.begin(), source.end());
-    BufferPtr r(src->rotateBuffer(45));
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->getWidth(), 7);
-    EXPECT_EQ(r->getHeight(), 7);
-    for (const std::uint32_t w : words(*r)) {
-        EXPECT_TRUE(w == 0 || colours.count(w)) << std::hex << w;
-    }
-}
-
 TEST_P(RotateAtLevel, AnyIntAngleWorks) {
     BufferPtr src = numbered(5, 3);
     const std::pair<int, int> same[] = {
@@ -91,98 +75,45 @@ TEST_P(RotateAtLevel, AnyIntAngleWorks) {
     }
 }
 
-TEST_P(RotateAtLevel, ResultsTooLargeToBuildGiveNull) {
-    // 40000 x 1 turned a quarter is 2 x 40001; turned 45 degrees it needs
-    // about 28285 x 28285 pixels, beyond what Build accepts.
-    BufferPtr src = makeFilled(40000, 1, rgba(1, 2, 3));
-    BufferPtr quarter(src->rotateBuffer(90));
-    ASSERT_NE(quarter, nullptr);
-    EXPECT_EQ(quarter->getWidth(), 2);
-    EXPECT_EQ(quarter->getHeight(), 40001);
-    EXPECT_EQ(src->rotateBuffer(45), nullptr);
-}
-
-// Every angle from -359 to 359: no two source pixels share a destination
-// pixel; every pixel lands within a pixel and a quarter of where a true
-// turn puts it (up to one common offset); and a pixel is only lost where
-// its true place lies at the result's border, which the result's size
-// leaves no more than rounding room.
-TEST_P(RotateAtLevel, EveryAngleTurnsEveryPixelToItsPlace) {
-    const std::pair<int, int> sizes[] = {{1, 1}, {3, 2}, {7, 5}, {8, 8}, {16, 5}, {33, 21}};
-    for (const auto& size : sizes) {
-        // Plain variables, as C++17 lambdas cannot capture structured bindings.
-        const int w = size.first;
-        const int h = size.second;
-        BufferPtr src = numbered(w, h);
-        for (int angle = -359; angle <= 359; ++angle) {
-            SCOPED_TRACE(testing::Message() << w << "x" << h << " by " << angle);
-            BufferPtr r(src->rotateBuffer(angle));
-            ASSERT_NE(r, nullptr);
-            const double theta = angle * M_PI / 180.0;
-            // Where the turn puts source pixel n, about the image centre.
-            auto ideal = [&](int n) {
-                const double px = n % w - (w - 1) / 2.0;
-                const double py = n / w - (h - 1) / 2.0;
-                return std::make_pair(px * std::cos(theta) - py * std::sin(theta),
-                                      px * std::sin(theta) + py * std::cos(theta));
-            };
-            std::map<int, std::pair<int, int>> landed;
-            double ox = 0.0;
-            double oy = 0.0;
-            for (int y = 0; y < r->getHeight(); ++y) {
-                for (int x = 0; x < r->getWidth(); ++x) {
-                    const int n = sourceIndex(at(*r, x, y));
-                    if (n >= 0) {
-                        ASSERT_LT(n, w * h);
-                        ASSERT_TRUE(landed.emplace(n, std::make_pair(x, y)).second) << n;
-                        ox += x - ideal(n).first;
-                        oy += y - ideal(n).second;
-                    }
-                }
-            }
-            ASSERT_FALSE(landed.empty());
-            ox /= landed.size();
-            oy /= landed.size();
-            for (int n = 0; n < w * h; ++n) {
-                const double ex = ideal(n).first + ox;
-                const double ey = ideal(n).second + oy;
-                const auto found = landed.find(n);
-                if (found == landed.end()) {
-                    EXPECT_TRUE(ex < 1.5 || ey < 1.5 || ex > r->getWidth() - 2.5 ||
-                                ey > r->getHeight() - 2.5)
-                        << "lost inside: " << n;
-                } else {
-                    EXPECT_LE(std::hypot(found->second.first - ex, found->second.second - ey), 1.25)
-                        << "pixel " << n;
-                }
-            }
-            if (angle % 90 == 0) {
-                EXPECT_EQ(landed.size(), static_cast<std::size_t>(w * h));
-            }
-        }
-    }
-}
-
-// Every angle on random sizes up to 64 x 64: no pixel is placed twice, and
-// none is lost off one side while the other leaves room (once in a while a
-// turn needs one more column or row than the result has, whatever the
-// placement; sources one pixel wide or high shear into gapped columns and
-// are left out). A 64 x 64 source turned by 3 degrees used to lose 13
-// pixels while its last column and row stayed empty.
-TEST_P(RotateAtLevel, NoPixelIsLostWhileTheResultHasRoom) {
+// Every angle on random sizes up to 64 x 64: every pixel lands within a
+// pixel and a quarter of where a true turn puts it (up to one common
+// offset), no pixel is placed twice, and none is lost off one side while
+// the other leaves room (once in a while a turn needs one more column or
+// row than the result has, whatever the placement; sources one pixel wide
+// or high shear into gapped columns and are left out). A 64 x 64 source
+// turned by 3 degrees used to lose 13 pixels while its last column and row
+// stayed empty.
+TEST_P(RotateAtLevel, EveryPixelLandsInItsPlaceAndNoneIsLostWhileThereIsRoom) {
     Rng rng(64);
     for (int angle = -359; angle <= 359; ++angle) {
+        const double c = std::cos(angle * M_PI / 180.0);
+        const double s = std::sin(angle * M_PI / 180.0);
         for (int k = 0; k < 3; ++k) {
             const int w = k == 0 && angle == 3 ? 64 : rng.range(2, 64);
             const int h = k == 0 && angle == 3 ? 64 : rng.range(2, 64);
-            BufferPtr src = makeBuffer(w, h);
-            for (int n = 0; n < w * h; ++n) {
-                src->getPixels()[n] = geometry::numberedPixel(n);
-            }
-            BufferPtr r(src->rotateBuffer(angle));
+            SCOPED_TRACE(testing::Message() << w << "x" << h << " by " << angle);
+            BufferPtr r(numbered(w, h)->rotateBuffer(angle));
             ASSERT_NE(r, nullptr);
-            ASSERT_EQ(geometry::checkRotation(w, h, angle, *r), "")
-                << w << "x" << h << " by " << angle;
+            ASSERT_EQ(geometry::checkRotation(w, h, angle, *r), "");
+            // Each placed pixel's offset from its ideal place, about the centre.
+            std::vector<std::pair<double, double>> offsets;
+            std::pair<double, double> mean(0.0, 0.0);
+            for (int i = 0; i < r->getWidth() * r->getHeight(); ++i) {
+                const int n = sourceIndex(r->getPixels()[i]);
+                if (n >= 0) {
+                    const double px = n % w - (w - 1) / 2.0;
+                    const double py = n / w - (h - 1) / 2.0;
+                    offsets.emplace_back(i % r->getWidth() - (px * c - py * s),
+                                         i / r->getWidth() - (px * s + py * c));
+                    mean.first += offsets.back().first;
+                    mean.second += offsets.back().second;
+                }
+            }
+            mean.first /= static_cast<double>(offsets.size());
+            mean.second /= static_cast<double>(offsets.size());
+            for (const auto& d : offsets) {
+                ASSERT_LE(std::hypot(d.first - mean.first, d.second - mean.second), 1.25);
+            }
         }
     }
 }
@@ -211,7 +142,7 @@ TEST_P(RotateFastPath, MatchesThePlainShear) {
     const std::pair<int, int> sizes[] = {{1, 1}, {2, 9}, {11, 4}, {31, 17}, {64, 64}};
     Rng rng(99);
     for (const auto& [w, h] : sizes) {
-        BufferPtr src = randomBuffer(rng, w, h);
+        BufferPtr src = makeRandom(rng, w, h);
         for (int angle = -359; angle <= 359; ++angle) {
             vorn::detail::setKernelLevel(vorn::detail::KernelLevel::Reference);
             BufferPtr plain(src->rotateBuffer(angle));
@@ -226,8 +157,8 @@ TEST_P(RotateFastPath, MatchesThePlainShear) {
 
 VORN_FAST_KERNEL_LEVELS(RotateFastPath);
 
-// Half away from zero at the ties, the nearest whole number elsewhere; the
-// model rounds ties by hand and everything else with nearbyint.
+// Half away from zero at the ties, the nearest whole number elsewhere,
+// whatever the runtime's own rounding does just below one half.
 TEST(RoundHalfAway, RoundsTiesAwayAndEverythingElseToNearest) {
     // Just below one half, either sign; an odd whole number at 2^52.
     const double below = std::nextafter(0.5, 0.0);
@@ -237,15 +168,6 @@ TEST(RoundHalfAway, RoundsTiesAwayAndEverythingElseToNearest) {
                                {below, 0.0}, {-below, 0.0}, {big, big},    {1e15 + .5, 1e15 + 1}};
     for (const auto& t : table) {
         EXPECT_EQ(vorn::detail::roundHalfAway(t[0]), t[1]) << t[0];
-    }
-    Rng rng(5);
-    for (int i = 0; i < 50000; ++i) {
-        const double v = (static_cast<double>(rng.next() >> 11) / 9007199254740992.0 - 0.5) *
-                         std::ldexp(1.0, rng.range(0, 40));
-        const double t = std::trunc(v);
-        const double model =
-            std::fabs(v - t) == 0.5 ? t + (v < 0.0 ? -1.0 : 1.0) : std::nearbyint(v);
-        ASSERT_EQ(vorn::detail::roundHalfAway(v), model) << v;
     }
 }
 

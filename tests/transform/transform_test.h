@@ -1,21 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Helpers shared by the resampling, rotation and warp tests: buffers of
-// random or distinct pixels, and the fixture that runs a test at every
+// patchy pixels, and the fixture that runs a test at every
 // kernel level.
 #ifndef VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
 #define VORN_TESTS_TRANSFORM_TRANSFORM_TEST_H
 
 #include "kernel_levels.h"
 #include "vorn_test.h"
-
-/// Every pixel random, alpha included.
-inline BufferPtr randomBuffer(Rng& rng, int w, int h) {
-    BufferPtr b = makeBuffer(w, h);
-    for (int i = 0; i < w * h; ++i) {
-        b->getPixels()[i] = rng.pixel();
-    }
-    return b;
-}
 
 /// Random colours whose alphas come in patches: all opaque, all clear,
 /// 0 or 255 mixed, or anything. Flat areas and clean edges reach the fast
@@ -31,18 +22,6 @@ inline BufferPtr patchyBuffer(Rng& rng, int w, int h) {
                 p.alpha = k == 0 || (k == 2 && (rng.next() & 1)) ? 255 : 0;
             }
             *b->getPixel(x, y) = p;
-        }
-    }
-    return b;
-}
-
-/// Opaque pixels whose channels all differ from one another and across
-/// the buffer (up to 9 x 9).
-inline BufferPtr gradient(int w, int h) {
-    BufferPtr b = makeBuffer(w, h);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            *b->getPixel(x, y) = rgba(x * 37 + y * 5, 200 - x * 11 - y * 13, (x * y * 29) % 256);
         }
     }
     return b;

@@ -46,20 +46,6 @@ TEST(FillPolygonBlend, BlendsEachCoveredPixelOnce) {
     }
 }
 
-// Two squares sharing the edge x = 4, filled one after the other: both
-// cover that column, which a translucent colour therefore blends twice.
-TEST(FillPolygonBlend, ASharedEdgeIsBlendedTwice) {
-    const _VORNRGBAQUAD paper = rgba(250, 250, 250);
-    const _VORNRGBAQUAD ink = rgba(0, 0, 200, 100);
-    BufferPtr b = makeFilled(9, 3, paper);
-    fillBlend(*b, Polygon{{pt(0, 0), pt(4, 0), pt(4, 2), pt(0, 2)}}, ink);
-    fillBlend(*b, Polygon{{pt(4, 0), pt(8, 0), pt(8, 2), pt(4, 2)}}, ink);
-    const _VORNRGBAQUAD once = blended(paper, ink, 255);
-    for (int x = 0; x < 9; ++x) {
-        EXPECT_EQ(at(*b, x, 1), x == 4 ? blended(once, ink, 255) : once) << x;
-    }
-}
-
 // Covered pixel (x, y) takes texel (x mod 3, y mod 2) wherever the polygon
 // lies, blended with the opacity; an opaque texel at opacity 255 is copied.
 TEST(FillPolygonBitmap, TilesFromTheBuffersOriginWithTheOpacity) {
@@ -88,16 +74,6 @@ TEST(FillPolygonBitmap, TilesFromTheBuffersOriginWithTheOpacity) {
                 "shift " + std::to_string(shift) + ", opacity " + std::to_string(opacity));
         }
     }
-}
-
-TEST(FillPolygonBitmap, RefusesAMissingTexture) {
-    Access bare(0, 0);
-    BufferPtr b = patterned(12, 12);
-    const Polygon triangle{{pt(1, 1), pt(10, 1), pt(5, 6)}};
-    EXPECT_EQ(fillBitmap(*b, triangle, nullptr, 255), -1);
-    EXPECT_EQ(fillBitmap(*b, triangle, &bare, 255), -1);
-    EXPECT_EQ(words(*b), words(*patterned(12, 12)));
-    EXPECT_EQ(Access::edgeMapOf(*b), nullptr);
 }
 
 // The texture may share this buffer's pixels: each texel is read as the

@@ -87,18 +87,6 @@ TEST(Outline, BlendsEachPixelOncePerSegment) {
     }
 }
 
-TEST(Polyline, EachSegmentIsClippedOnItsOwn) {
-    BufferPtr b = makeBuffer(5, 5);
-    // The middle segment lies wholly outside; the first point of the third
-    // is whole again although the second segment's copy was clipped.
-    polyline(*b, {pt(0, 2), pt(-3, 2), pt(-3, -9), pt(4, 2)});
-    BufferPtr expected = makeBuffer(5, 5);
-    polyline(*expected, {pt(0, 2), pt(-3, 2)});
-    polyline(*expected, {pt(-3, -9), pt(4, 2)});
-    EXPECT_EQ(words(*b), words(*expected));
-    EXPECT_FALSE(changedPixels(*b).empty());
-}
-
 // Sizes of 0 or less draw nothing and do not move the position: the next
 // contour starts where the skipped one would have, and no point before the
 // array or beyond the sizes' sum is read (the sanitizer run checks reads).
@@ -124,13 +112,6 @@ TEST(Outline, CountsBelowOneAndNullArraysDrawNothing) {
     EXPECT_EQ(none->strokePolygon(points.data(), nullptr, 2, 1, 2, 3, 255), 0);
     EXPECT_EQ(none->strokePolyline(nullptr, 3, 1, 2, 3, 255), 0);
     EXPECT_TRUE(changedPixels(*none).empty());
-}
-
-TEST(Outline, ExtremeVerticesReturnQuickly) {
-    BufferPtr b = makeBuffer(32, 32);
-    const Polygon p{{pt(INT_MIN, INT_MIN), pt(INT_MAX, 5), pt(16, INT_MAX), pt(INT_MIN, INT_MAX)}};
-    EXPECT_EQ(outline(*b, p, 0), 0);
-    EXPECT_EQ(outline(*b, p, 1), 0);
 }
 
 } // namespace

@@ -88,25 +88,6 @@ TEST(FillPolygon, Shapes) {
               picture(*filled(9, 6, {{pt(1, 1), pt(4, 4), pt(7, 4), pt(7, 1), pt(5, 1)}})));
 }
 
-TEST(FillPolygon, SecondContourCutsAHoleOrModeNineClearsIt) {
-    const Polygon p{{pt(0, 0), pt(10, 0), pt(10, 10), pt(0, 10)},
-                    {pt(3, 3), pt(7, 3), pt(7, 7), pt(3, 7)}};
-    const _VORNRGBAQUAD paper = rgba(5, 6, 7, 8);
-    for (int mode : {0, 9}) {
-        // In mode 0 the inner contour's left and right columns carry
-        // crossings and stay covered; mode 9 clears the whole inner square
-        // to 0.
-        const int inner0 = mode ? 3 : 4;
-        const int inner1 = mode ? 7 : 6;
-        expectPixels(*filled(12, 12, p, mode, kInk, paper), [&](int x, int y) {
-            if (x >= inner0 && x <= inner1 && y >= 3 && y <= 7) {
-                return mode ? kClear : paper;
-            }
-            return x <= 10 && y <= 10 ? kInk : paper;
-        });
-    }
-}
-
 TEST(FillPolygon, ModesCombineToggleOrWrite) {
     const _VORNRGBAQUAD c = rgba(0x33, 0x55, 0x00, 0xFF);
     const _VORNRGBAQUAD mixed = rgba(0xF0, 0x00, 0x0F, 0x00);
@@ -197,6 +178,11 @@ TEST(PolygonFills, RefuseAMissingFirstContourOrArray) {
         EXPECT_EQ(b->fillPolygonBlend(a.points, a.sizes, a.contours, 1, 2, 3, 4), -1);
         EXPECT_EQ(b->fillPolygonBitmap(a.points, a.sizes, a.contours, texture.get(), 255), -1);
     }
+    // A texture without pixels, or none.
+    Access bare(0, 0);
+    for (VornBuffer* t : {static_cast<VornBuffer*>(nullptr), static_cast<VornBuffer*>(&bare)}) {
+        EXPECT_EQ(b->fillPolygonBitmap(points, three, 1, t, 255), -1);
+    }
     EXPECT_TRUE(changedPixels(*b).empty());
     // Nothing was allocated either.
     EXPECT_EQ(Access::edgeMapOf(*b), nullptr);
@@ -237,51 +223,6 @@ TEST(FillPolygon, WorkAreasAreAllocatedOnceAndKept) {
     // The work areas hold 0 everywhere between fills.
     EXPECT_EQ(cells(*b), std::vector<unsigned short>(40 * 30, 0));
     EXPECT_EQ(carries(*b), std::vector<unsigned short>(30, 0));
-}
-
-// The plain workers leave their map behind; the next fill still starts
-// from clear work areas.
-TEST(FillPolygon, FollowsThePlainWorkersOnTheSameBuffer) {
-    BufferPtr b = makeBuffer(20, 20);
-    BufferPtr expected = makeBuffer(20, 20);
-    const Polygon second{{pt(4, 4), pt(9, 4), pt(9, 9)}};
-    fillReference(*b, Polygon{{pt(0, 0), pt(19, 0), pt(19, 19), pt(0, 19)}}, kClear);
-    (b.get()->*Access::fillLineFn)(pt(0, 0), pt(2, 15), pt(17, 3), 0);
-    fill(*b, second, kInk);
-    fill(*expected, second, kInk);
-    EXPECT_EQ(words(*b), words(*expected));
-    EXPECT_EQ(cells(*b), std::vector<unsigned short>(20 * 20, 0));
-}
-
-// A buffer without pixels (only a derived class can make one) fills
-// nothing and allocates nothing.
-TEST(FillPolygon, BufferWithoutPixels) {
-    const Polygon p{{pt(0, 0), pt(4, 0), pt(4, 4)}};
-    BufferPtr texture = makeBuffer(2, 2);
-    for (int size : {0, 5}) {
-        Access b(size, size);
-        EXPECT_EQ(fill(b, p, kInk), 0);
-        EXPECT_EQ(fillBlend(b, p, kInk), 0);
-        EXPECT_EQ(fillBitmap(b, p, texture.get(), 255), 0);
-        EXPECT_EQ(Access::edgeMapOf(b), nullptr);
-        EXPECT_EQ(b.drawSolidLine(pt(0, 0), pt(3, 3), 1, 2, 3, 4, 1), 0);
-        EXPECT_EQ(b.drawDashedLine(pt(0, 0), pt(3, 3), 1, 2, 3, 4), 0);
-        EXPECT_EQ(b.fillRectangleBlend(pt(0, 0), pt(3, 3), 1, 2, 3, 4), 0);
-    }
-}
-
-// From (1, 0) to (7, 3), arriving from above (not turning): a crossing (+1)
-// at the first pixel of each row but the end point's, marks on the rest;
-// the end point itself is left to the next edge.
-TEST(FillLine, CellsOfOneEdge) {
-    BufferPtr b = makeBuffer(8, 4);
-    fill(*b, Polygon{{pt(0, 0)}}, kInk);
-    (b.get()->*Access::fillLineFn)(pt(1, -4), pt(1, 0), pt(7, 3), 0);
-    const std::vector<unsigned short> expected = {0, 1, 256, 0, 0,   0, 0,   0, //
-                                                  0, 0, 0,   1, 256, 0, 0,   0, //
-                                                  0, 0, 0,   0, 0,   1, 256, 0, //
-                                                  0, 0, 0,   0, 0,   0, 0,   0};
-    EXPECT_EQ(cells(*b), expected);
 }
 
 } // namespace

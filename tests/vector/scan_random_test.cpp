@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The span scan converter against the plain one, on seeded random edges and
 // polygons (far outside the buffer and near the ends of the 32-bit range
-// included), and both against rules that do not depend on either: the
-// winding of the polygon itself, the outline's pixels, the bounding box.
+// included).
 
 #include "vector_test.h"
 
@@ -197,131 +196,6 @@ TEST(SpanFill, RandomPolygonsMatchThePlainFills) {
             }
             ASSERT_EQ(words(*fast), words(*plain))
                 << "round " << round << " trial " << trial << " kind " << kind << " mode " << mode;
-        }
-    }
-}
-
-// A triangle with a vertex far right of the buffer gives the pixels of the
-// plain walk, which steps through every one of its 2 * 10^7 columns.
-TEST(SpanFill, FarVertexMatchesThePlainWalk) {
-    const Polygon p{{pt(-30, 20), pt(20000000, 500), pt(60, 900)}};
-    BufferPtr fast = makeBuffer(400, 1000);
-    BufferPtr plain = makeBuffer(400, 1000);
-    fill(*fast, p, rgba(9, 8, 7, 255));
-    fillReference(*plain, p, rgba(9, 8, 7, 255));
-    EXPECT_EQ(words(*fast), words(*plain));
-    EXPECT_GT(changedPixels(*fast).size(), 100000u);
-}
-
-// ---------------------------------------------------------------------------
-// Independent rules
-// ---------------------------------------------------------------------------
-
-// Twice the signed area of (a, b, p): exact for any 32-bit points.
-Int128 orient(_VORNPOINT a, _VORNPOINT b, long long px, long long py) {
-    return Int128(Int128(b.x) - a.x) * (py - a.y) - Int128(Int128(b.y) - a.y) * (px - a.x);
-}
-
-// The non-zero winding number of a closed contour around (px, py).
-int winding(const _VORNPOINT* c, int n, long long px, long long py) {
-    int wn = 0;
-    for (int i = 0; i < n; ++i) {
-        const _VORNPOINT a = c[i];
-        const _VORNPOINT b = c[(i + 1) % n];
-        if (a.y <= py && b.y > py && orient(a, b, px, py) > 0) {
-            ++wn;
-        } else if (a.y > py && b.y <= py && orient(a, b, px, py) < 0) {
-            --wn;
-        }
-    }
-    return wn;
-}
-
-// The distance from (px, py) to the segment a-b, close enough to keep a
-// margin of pixels.
-double distanceToSegment(_VORNPOINT a, _VORNPOINT b, double px, double py) {
-    const double dx = static_cast<double>(b.x) - a.x;
-    const double dy = static_cast<double>(b.y) - a.y;
-    const double len2 = dx * dx + dy * dy;
-    const double t =
-        len2 == 0 ? 0.0 : std::clamp(((px - a.x) * dx + (py - a.y) * dy) / len2, 0.0, 1.0);
-    return std::hypot(px - (a.x + t * dx), py - (a.y + t * dy));
-}
-
-// Pixels more than 1.5 from every edge are covered exactly when an odd
-// number of contours wind around them (each contour by non-zero winding,
-// later contours toggling earlier ones); every pixel that the outline of a
-// single contour inside the buffer lights is covered; nothing outside the
-// bounding box is. Vertices come from about the buffer or, on every fifth
-// trial, from anywhere in the 32-bit range, where the fill must still
-// return at once (the plain walk would take up to 2^32 steps per edge).
-TEST(SpanFill, RandomPolygonsFollowTheirGeometry) {
-    Rng rng(31);
-    const int extremes[] = {INT_MIN, INT_MIN + 1, -2000000000, -1000000,
-                            1000000, 2000000000,  INT_MAX - 1, INT_MAX};
-    for (int trial = 0; trial < 1500; ++trial) {
-        const bool extreme = trial % 5 == 0;
-        const int w = rng.range(8, 40);
-        const int h = rng.range(8, 40);
-        const int contours = rng.range(1, extreme ? 2 : 3);
-        // The outline rule needs every edge inside the buffer, so that
-        // clipping does not change the outline's walks.
-        const bool inside = !extreme && contours == 1 && trial % 2 == 0;
-        auto coord = [&](int size) {
-            if (inside) {
-                return rng.range(0, size - 1);
-            }
-            return extreme && rng.range(0, 2) != 0 ? extremes[rng.range(0, 7)]
-                                                   : rng.range(-size, 2 * size);
-        };
-        Polygon p;
-        for (int k = 0; k < contours; ++k) {
-            std::vector<_VORNPOINT> c;
-            for (int i = rng.range(3, extreme ? 6 : 7); i > 0; --i) {
-                c.push_back(pt(coord(w), coord(h)));
-            }
-            p.add(c);
-        }
-        BufferPtr b = makeBuffer(w, h);
-        const _VORNRGBAQUAD ink = rgba(1, 2, 3, 255);
-        fill(*b, p, ink);
-        long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
-        for (const _VORNPOINT& q : p.points) {
-            minX = std::min<long long>(minX, q.x);
-            maxX = std::max<long long>(maxX, q.x);
-            minY = std::min<long long>(minY, q.y);
-            maxY = std::max<long long>(maxY, q.y);
-        }
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                const bool covered = at(*b, x, y) == ink;
-                if (x < minX || x > maxX || y < minY || y > maxY) {
-                    ASSERT_FALSE(covered)
-                        << "trial " << trial << " outside the box at " << x << ", " << y;
-                    continue;
-                }
-                double nearest = 1e300;
-                int odd = 0;
-                const _VORNPOINT* c = p.points.data();
-                for (int n : p.sizes) {
-                    for (int i = 0; i < n; ++i) {
-                        nearest = std::min(nearest, distanceToSegment(c[i], c[(i + 1) % n], x, y));
-                    }
-                    odd ^= winding(c, n, x, y) != 0 ? 1 : 0;
-                    c += n;
-                }
-                if (nearest > 1.5) {
-                    ASSERT_EQ(covered, odd == 1) << "trial " << trial << " at " << x << ", " << y;
-                }
-            }
-        }
-        if (inside) {
-            BufferPtr outline = makeBuffer(w, h);
-            outline->strokePolygon(p.points.data(), p.sizes.data(), 1, 1, 1, 1, 255);
-            for (const auto& xy : changedPixels(*outline)) {
-                ASSERT_EQ(at(*b, xy.first, xy.second), ink)
-                    << "trial " << trial << " outline pixel " << xy.first << ", " << xy.second;
-            }
         }
     }
 }
