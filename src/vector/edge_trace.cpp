@@ -474,13 +474,39 @@ void ScanFill::traceYMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     // Every step lies on the rows traced and left of the right edge; those
     // left of the buffer count into the row's carry.
     const unsigned short delta = sy > 0 ? 1 : 16;
+    if (describing_) {
+        // One column per row, and no cells: the loop keeps to that.
+        std::int64_t k = kLo;
+        if (k == 0 && turning) {
+            mark(x, y);
+            e += twoAx;
+            if (e > 0) {
+                x += sx;
+                e -= twoAy;
+            }
+            y += sy;
+            ++k;
+        }
+        for (; k < kHi; ++k) {
+            if (x < 0) {
+                carryRow(y, sy);
+            } else {
+                describe(y, x, x + 1, x, sy);
+            }
+            e += twoAx;
+            if (e > 0) {
+                x += sx;
+                e -= twoAy;
+            }
+            y += sy;
+        }
+        return;
+    }
     for (std::int64_t k = kLo; k < kHi; ++k) {
         if (k == 0 && turning) {
             mark(x, y);
         } else if (x < 0) {
             carryRow(y, sy);
-        } else if (describing_) {
-            describe(y, x, x + 1, x, sy);
         } else {
             unsigned short& c = cellRow(y)[x];
             c = static_cast<unsigned short>(c + delta);
