@@ -158,7 +158,7 @@ void ScanFill::cross(std::int64_t x, std::int64_t y, int direction) {
         return;
     }
     if (describing_) {
-        describe(y, x, x + 1, x, direction);
+        describe(y, x, x + 1, direction);
         return;
     }
     unsigned short& c = cellRow(y)[x];
@@ -171,7 +171,7 @@ void ScanFill::mark(std::int64_t x, std::int64_t y) {
         return;
     }
     if (describing_) {
-        describe(y, x, x + 1, -1, 0);
+        describe(y, x, x + 1, 0);
         return;
     }
     unsigned short& c = cellRow(y)[x];
@@ -191,7 +191,7 @@ void ScanFill::markRun(std::int64_t y, std::int64_t from, std::int64_t to) {
         return;
     }
     if (describing_) {
-        describe(y, lo, hi + 1, -1, 0);
+        describe(y, lo, hi + 1, 0);
         return;
     }
     unsigned short* row = cellRow(y);
@@ -378,16 +378,16 @@ void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     // one range once the walk leaves it.
     std::int64_t runFirst = x;
     if (describing_) {
-        std::int64_t crossAt = -1;
+        int turn = 0;
         for (std::int64_t k = midLo; k < midHi; ++k) {
             if (!(k == 0 && turning) && newRow && y != b.y) {
-                crossAt = x;
+                turn = sy;
             }
             newRow = false;
             e += twoAy;
             if (e > 0) {
-                describe(y, std::min(runFirst, x), std::max(runFirst, x) + 1, crossAt, sy);
-                crossAt = -1;
+                describe(y, std::min(runFirst, x), std::max(runFirst, x) + 1, turn);
+                turn = 0;
                 y += sy;
                 e -= twoAx;
                 newRow = true;
@@ -397,7 +397,7 @@ void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
         }
         if (!newRow) {
             const std::int64_t last = x - sx;
-            describe(y, std::min(runFirst, last), std::max(runFirst, last) + 1, crossAt, sy);
+            describe(y, std::min(runFirst, last), std::max(runFirst, last) + 1, turn);
         }
         return;
     }
@@ -491,7 +491,7 @@ void ScanFill::traceYMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
             if (x < 0) {
                 carryRow(y, sy);
             } else {
-                describe(y, x, x + 1, x, sy);
+                describe(y, x, x + 1, sy);
             }
             e += twoAx;
             if (e > 0) {

@@ -501,10 +501,10 @@ void ScanFill::paintDescribed(int y, int x0, int x1, CoveredRuns& covered) {
     while (i < n) {
         const int begin = d[i].begin;
         int stop = d[i].end;
-        int turn = d[i].cross >= 0 ? d[i].direction : 0;
+        int turn = d[i].turn;
         for (++i; i < n && d[i].begin <= stop; ++i) {
             stop = std::max(stop, d[i].end);
-            turn += d[i].cross >= 0 ? d[i].direction : 0;
+            turn += d[i].turn;
         }
         if (start < 0) {
             start = w != 0 ? x0 : begin;
