@@ -1236,11 +1236,11 @@ void warpCellAvx2(const WarpJob& job) {
             if (_mm256_movemask_pd(keep) == 0) {
                 continue;
             }
-            // clampUnit, then the source position.
-            u = _mm256_blendv_pd(u, zero, _mm256_cmp_pd(u, zero, _CMP_LT_OQ));
-            u = _mm256_blendv_pd(u, one, _mm256_cmp_pd(u, one, _CMP_GT_OQ));
-            v = _mm256_blendv_pd(v, zero, _mm256_cmp_pd(v, zero, _CMP_LT_OQ));
-            v = _mm256_blendv_pd(v, one, _mm256_cmp_pd(v, one, _CMP_GT_OQ));
+            // clampUnit, then the source position. max(0, t) is 0 exactly
+            // when 0 > t and min(1, t) is 1 exactly when 1 < t; otherwise
+            // both give t itself, -0.0 and NaN included.
+            u = _mm256_min_pd(one, _mm256_max_pd(zero, u));
+            v = _mm256_min_pd(one, _mm256_max_pd(zero, v));
             const __m256d sx = _mm256_add_pd(_mm256_mul_pd(u, spanX), x0);
             const __m256d sy = _mm256_add_pd(_mm256_mul_pd(v, spanY), y0);
             keep =
