@@ -1265,7 +1265,6 @@ void warpCellAvx2(const WarpJob& job) {
             __m256d plain[3] = {zero, zero, zero};
             __m256d weighted[3] = {zero, zero, zero};
             __m256d share = zero;
-            __m128i opaque = _mm_set1_epi32(-1);
             // Pixels i0 and i0 + 1 of rows j0 and j0 + 1 as one 8-byte load
             // per row. A load that would pass the end of the source starts
             // a pixel earlier: only the last pixel asks for that, and its
@@ -1289,31 +1288,34 @@ void warpCellAvx2(const WarpJob& job) {
                 tap[2 * row] = _mm_blendv_epi8(first, second, shifted);
                 tap[2 * row + 1] = second;
             }
-            __m128i pixel[4];
+            // Taps of weight 0 or outside the source add nothing. Kept lanes
+            // have i0 and j0 inside the source, so only the right and lower
+            // taps can leave it. A tap not taken still multiplies its
+            // (finite) bytes by a weight of +0.0, adding +0.0 to the
+            // non-negative sums, which leaves them as they were.
+            const __m256d right = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(
+                _mm_cmpgt_epi32(width, _mm_add_epi32(i0, _mm_set1_epi32(1)))));
+            const __m256d below = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(
+                _mm_cmpgt_epi32(height, _mm_add_epi32(j0, _mm_set1_epi32(1)))));
+            const __m256d inside[4] = {keep, _mm256_and_pd(keep, right), _mm256_and_pd(keep, below),
+                                       _mm256_and_pd(keep, _mm256_and_pd(right, below))};
             __m256d wt[4];
+            __m256d alpha[4];
+            __m256d notOpaque = zero;
             for (int t = 0; t < 4; ++t) {
-                const __m128i tx = _mm_add_epi32(i0, _mm_set1_epi32(t & 1));
-                const __m128i ty = _mm_add_epi32(j0, _mm_set1_epi32(t >> 1));
-                // Taps of weight 0 or outside the source add nothing.
-                const __m256d taken64 =
-                    _mm256_andnot_pd(_mm256_cmp_pd(weights[t], zero, _CMP_EQ_OQ), keep);
-                const __m128i taken =
-                    _mm_and_si128(mask32(taken64), _mm_and_si128(_mm_cmpgt_epi32(width, tx),
-                                                                 _mm_cmpgt_epi32(height, ty)));
-                pixel[t] = _mm_and_si128(tap[t], taken);
-                wt[t] =
-                    _mm256_and_pd(_mm256_castsi256_pd(_mm256_cvtepi32_epi64(taken)), weights[t]);
-                const __m128i full =
-                    _mm_cmpeq_epi32(_mm_srli_epi32(pixel[t], 24), _mm_set1_epi32(255));
-                opaque = _mm_and_si128(
-                    opaque, _mm_or_si128(full, _mm_xor_si128(taken, _mm_set1_epi32(-1))));
+                const __m256d taken =
+                    _mm256_andnot_pd(_mm256_cmp_pd(weights[t], zero, _CMP_EQ_OQ), inside[t]);
+                wt[t] = _mm256_and_pd(taken, weights[t]);
+                alpha[t] = alphaOf(tap[t]);
+                notOpaque = _mm256_or_pd(
+                    notOpaque,
+                    _mm256_andnot_pd(_mm256_cmp_pd(alpha[t], inv255, _CMP_EQ_OQ), taken));
             }
             // The alpha-weighted sums only count where some tap is not opaque.
-            const bool mixed = _mm_movemask_epi8(opaque) != 0xFFFF;
+            const bool mixed = _mm256_movemask_pd(notOpaque) != 0;
             for (int t = 0; t < 4; ++t) {
-                const __m256d alpha = alphaOf(pixel[t]);
-                const __m256d share1 = _mm256_div_pd(_mm256_mul_pd(alpha, wt[t]), inv255);
-                const __m256d ch[3] = {redOf(pixel[t]), greenOf(pixel[t]), blueOf(pixel[t])};
+                const __m256d share1 = _mm256_div_pd(_mm256_mul_pd(alpha[t], wt[t]), inv255);
+                const __m256d ch[3] = {redOf(tap[t]), greenOf(tap[t]), blueOf(tap[t])};
                 for (int i = 0; i < 3; ++i) {
                     plain[i] = _mm256_add_pd(plain[i], _mm256_mul_pd(ch[i], wt[t]));
                 }
@@ -1325,10 +1327,9 @@ void warpCellAvx2(const WarpJob& job) {
                 share = _mm256_add_pd(share, share1);
             }
             keep = _mm256_andnot_pd(_mm256_cmp_pd(share, zero, _CMP_EQ_OQ), keep);
-            const __m256d allOpaque = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(opaque));
             __m128i bytes[3];
             for (int i = 0; i < 3; ++i) {
-                const __m256d colour = _mm256_blendv_pd(weighted[i], plain[i], allOpaque);
+                const __m256d colour = _mm256_blendv_pd(plain[i], weighted[i], notOpaque);
                 bytes[i] = snapBytes(_mm256_div_pd(colour, share));
             }
             const __m128i out = packPixels(bytes[0], bytes[1], bytes[2], _mm_set1_epi32(255));
