@@ -107,10 +107,22 @@ void bitOpRowAvx2(_VORNRGBAQUAD* dst, const _VORNRGBAQUAD* src, std::size_t n, B
     bitOpRowReference(dst + i, src + i, n - i, op);
 }
 
+// The last pixels of a run are stored again from its end, eight or four at
+// a time, rather than one by one.
 void fillPixelsAvx2(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour) {
     std::uint32_t word;
     std::memcpy(&word, &colour, 4);
     const __m256i v = _mm256_set1_epi32(static_cast<int>(word));
+    if (n < 8) {
+        if (n >= 4) {
+            const __m128i v4 = _mm256_castsi256_si128(v);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v4);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n - 4), v4);
+            return;
+        }
+        fillPixelsReference(dst, n, colour);
+        return;
+    }
     std::size_t i = 0;
     for (; i + 32 <= n; i += 32) {
         __m256i* p = reinterpret_cast<__m256i*>(dst + i);
@@ -122,11 +134,9 @@ void fillPixelsAvx2(_VORNRGBAQUAD* dst, std::size_t n, _VORNRGBAQUAD colour) {
     for (; i + 8 <= n; i += 8) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), v);
     }
-    if (i + 4 <= n) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm256_castsi256_si128(v));
-        i += 4;
+    if (i < n) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + n - 8), v);
     }
-    fillPixelsReference(dst + i, n - i, colour);
 }
 
 __m256i blendOpaque8(__m256i d, __m256i factor, __m256i fixed) {

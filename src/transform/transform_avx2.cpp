@@ -1128,17 +1128,15 @@ private:
     __m256d uFromPreferring(__m256d v, __m256d x, __m256d y, bool preferX) const {
         const __m256d dx = _mm256_add_pd(va_, _mm256_mul_pd(ve_, v));
         const __m256d dy = _mm256_add_pd(vb_, _mm256_mul_pd(vf_, v));
-        const __m256d byX = _mm256_div_pd(_mm256_sub_pd(x, _mm256_mul_pd(vc_, v)), dx);
-        const __m256d byY = _mm256_div_pd(_mm256_sub_pd(y, _mm256_mul_pd(vd_, v)), dy);
-        return pick(byX, byY, absolute4(dx), absolute4(dy), preferX);
+        return pick(_mm256_sub_pd(x, _mm256_mul_pd(vc_, v)), dx,
+                    _mm256_sub_pd(y, _mm256_mul_pd(vd_, v)), dy, preferX);
     }
 
     __m256d vFromPreferring(__m256d u, __m256d x, __m256d y, bool preferX) const {
         const __m256d dx = _mm256_add_pd(vc_, _mm256_mul_pd(ve_, u));
         const __m256d dy = _mm256_add_pd(vd_, _mm256_mul_pd(vf_, u));
-        const __m256d byX = _mm256_div_pd(_mm256_sub_pd(x, _mm256_mul_pd(va_, u)), dx);
-        const __m256d byY = _mm256_div_pd(_mm256_sub_pd(y, _mm256_mul_pd(vb_, u)), dy);
-        return pick(byX, byY, absolute4(dx), absolute4(dy), preferX);
+        return pick(_mm256_sub_pd(x, _mm256_mul_pd(va_, u)), dx,
+                    _mm256_sub_pd(y, _mm256_mul_pd(vb_, u)), dy, preferX);
     }
 
     __m256d uFrom(__m256d v, __m256d x, __m256d y) const {
@@ -1148,12 +1146,16 @@ private:
         return vFromPreferring(u, x, y, preferX_);
     }
 
-    /// The equation with the larger denominator; the preferred one on a
-    /// tie (or NaN).
-    static __m256d pick(__m256d byX, __m256d byY, __m256d sizeX, __m256d sizeY, bool preferX) {
+    /// The quotient of the equation with the larger denominator; the
+    /// preferred one on a tie (or NaN). The operands are chosen before the
+    /// one division, which gives the quotient that was chosen.
+    static __m256d pick(__m256d numX, __m256d denX, __m256d numY, __m256d denY, bool preferX) {
+        const __m256d sizeX = absolute4(denX);
+        const __m256d sizeY = absolute4(denY);
         const __m256d takeX = preferX ? _mm256_cmp_pd(sizeY, sizeX, _CMP_NGT_UQ)
                                       : _mm256_cmp_pd(sizeX, sizeY, _CMP_GT_OQ);
-        return _mm256_blendv_pd(byY, byX, takeX);
+        return _mm256_div_pd(_mm256_blendv_pd(numY, numX, takeX),
+                             _mm256_blendv_pd(denY, denX, takeX));
     }
 
     /// solveQuadratic of warp.cpp with this cell's alpha.
@@ -1195,6 +1197,16 @@ private:
 };
 
 void warpCellAvx2(const WarpJob& job) {
+    // The taps are fetched two pixels at a time, at indices below the
+    // source size plus its width in 32 bits, from a source of two pixels
+    // or more.
+    const long long total = static_cast<long long>(job.sw) * job.sh;
+    if (total < 2 || total + job.sw > INT_MAX) {
+        warpCellPortable(job);
+        return;
+    }
+    const __m128i lastPair = _mm_set1_epi32(static_cast<int>(total - 2));
+    const __m256i evenOdd = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
     const InverseMap4 invert(job.coeffs);
     const __m256d zero = _mm256_setzero_pd();
     const __m256d one = _mm256_set1_pd(1.0);
@@ -1224,11 +1236,11 @@ void warpCellAvx2(const WarpJob& job) {
             if (_mm256_movemask_pd(keep) == 0) {
                 continue;
             }
-            // clampUnit, then the source position.
-            u = _mm256_blendv_pd(u, zero, _mm256_cmp_pd(u, zero, _CMP_LT_OQ));
-            u = _mm256_blendv_pd(u, one, _mm256_cmp_pd(u, one, _CMP_GT_OQ));
-            v = _mm256_blendv_pd(v, zero, _mm256_cmp_pd(v, zero, _CMP_LT_OQ));
-            v = _mm256_blendv_pd(v, one, _mm256_cmp_pd(v, one, _CMP_GT_OQ));
+            // clampUnit, then the source position. max(0, t) is 0 exactly
+            // when 0 > t and min(1, t) is 1 exactly when 1 < t; otherwise
+            // both give t itself, -0.0 and NaN included.
+            u = _mm256_min_pd(one, _mm256_max_pd(zero, u));
+            v = _mm256_min_pd(one, _mm256_max_pd(zero, v));
             const __m256d sx = _mm256_add_pd(_mm256_mul_pd(u, spanX), x0);
             const __m256d sy = _mm256_add_pd(_mm256_mul_pd(v, spanY), y0);
             keep =
@@ -1253,39 +1265,71 @@ void warpCellAvx2(const WarpJob& job) {
             __m256d plain[3] = {zero, zero, zero};
             __m256d weighted[3] = {zero, zero, zero};
             __m256d share = zero;
-            __m128i opaque = _mm_set1_epi32(-1);
+            // Pixels i0 and i0 + 1 of rows j0 and j0 + 1 as one 8-byte load
+            // per row. A load that would pass the end of the source starts
+            // a pixel earlier: only the last pixel asks for that, and its
+            // neighbours to the right and below are not taken then.
+            __m128i tap[4];
+            for (int row = 0; row < 2; ++row) {
+                const __m128i at = _mm_add_epi32(
+                    _mm_mullo_epi32(_mm_add_epi32(j0, _mm_set1_epi32(row)), width), i0);
+                const __m128i shifted = _mm_cmpgt_epi32(at, lastPair);
+                // Plain loads: a gather costs more here than four of them.
+                alignas(16) std::int32_t index[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_min_epi32(at, lastPair));
+                long long word[4];
+                for (int k = 0; k < 4; ++k) {
+                    std::memcpy(&word[k], src + index[k], 8);
+                }
+                const __m256i pair = _mm256_permutevar8x32_epi32(
+                    _mm256_setr_epi64x(word[0], word[1], word[2], word[3]), evenOdd);
+                const __m128i first = _mm256_castsi256_si128(pair);
+                const __m128i second = _mm256_extracti128_si256(pair, 1);
+                tap[2 * row] = _mm_blendv_epi8(first, second, shifted);
+                tap[2 * row + 1] = second;
+            }
+            // Taps of weight 0 or outside the source add nothing. Kept lanes
+            // have i0 and j0 inside the source, so only the right and lower
+            // taps can leave it. A tap not taken still multiplies its
+            // (finite) bytes by a weight of +0.0, adding +0.0 to the
+            // non-negative sums, which leaves them as they were.
+            const __m256d right = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(
+                _mm_cmpgt_epi32(width, _mm_add_epi32(i0, _mm_set1_epi32(1)))));
+            const __m256d below = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(
+                _mm_cmpgt_epi32(height, _mm_add_epi32(j0, _mm_set1_epi32(1)))));
+            const __m256d inside[4] = {keep, _mm256_and_pd(keep, right), _mm256_and_pd(keep, below),
+                                       _mm256_and_pd(keep, _mm256_and_pd(right, below))};
+            __m256d wt[4];
+            __m256d alpha[4];
+            __m256d notOpaque = zero;
             for (int t = 0; t < 4; ++t) {
-                const __m128i tx = _mm_add_epi32(i0, _mm_set1_epi32(t & 1));
-                const __m128i ty = _mm_add_epi32(j0, _mm_set1_epi32(t >> 1));
-                // Taps of weight 0 or outside the source add nothing.
-                const __m256d taken64 =
-                    _mm256_andnot_pd(_mm256_cmp_pd(weights[t], zero, _CMP_EQ_OQ), keep);
-                const __m128i taken =
-                    _mm_and_si128(mask32(taken64), _mm_and_si128(_mm_cmpgt_epi32(width, tx),
-                                                                 _mm_cmpgt_epi32(height, ty)));
-                const __m128i at = _mm_add_epi32(_mm_mullo_epi32(ty, width), tx);
-                const __m128i pixel =
-                    _mm_mask_i32gather_epi32(_mm_setzero_si128(), src, at, taken, 4);
-                const __m256d wt =
-                    _mm256_and_pd(_mm256_castsi256_pd(_mm256_cvtepi32_epi64(taken)), weights[t]);
-                const __m256d alpha = alphaOf(pixel);
-                const __m256d share1 = _mm256_div_pd(_mm256_mul_pd(alpha, wt), inv255);
-                const __m256d ch[3] = {redOf(pixel), greenOf(pixel), blueOf(pixel)};
+                const __m256d taken =
+                    _mm256_andnot_pd(_mm256_cmp_pd(weights[t], zero, _CMP_EQ_OQ), inside[t]);
+                wt[t] = _mm256_and_pd(taken, weights[t]);
+                alpha[t] = alphaOf(tap[t]);
+                notOpaque = _mm256_or_pd(
+                    notOpaque,
+                    _mm256_andnot_pd(_mm256_cmp_pd(alpha[t], inv255, _CMP_EQ_OQ), taken));
+            }
+            // The alpha-weighted sums only count where some tap is not opaque.
+            const bool mixed = _mm256_movemask_pd(notOpaque) != 0;
+            for (int t = 0; t < 4; ++t) {
+                const __m256d share1 = _mm256_div_pd(_mm256_mul_pd(alpha[t], wt[t]), inv255);
+                const __m256d ch[3] = {redOf(tap[t]), greenOf(tap[t]), blueOf(tap[t])};
                 for (int i = 0; i < 3; ++i) {
-                    plain[i] = _mm256_add_pd(plain[i], _mm256_mul_pd(ch[i], wt));
-                    weighted[i] = _mm256_add_pd(weighted[i], _mm256_mul_pd(ch[i], share1));
+                    plain[i] = _mm256_add_pd(plain[i], _mm256_mul_pd(ch[i], wt[t]));
+                }
+                if (mixed) {
+                    for (int i = 0; i < 3; ++i) {
+                        weighted[i] = _mm256_add_pd(weighted[i], _mm256_mul_pd(ch[i], share1));
+                    }
                 }
                 share = _mm256_add_pd(share, share1);
-                const __m128i full =
-                    _mm_cmpeq_epi32(_mm_srli_epi32(pixel, 24), _mm_set1_epi32(255));
-                opaque = _mm_and_si128(
-                    opaque, _mm_or_si128(full, _mm_xor_si128(taken, _mm_set1_epi32(-1))));
             }
             keep = _mm256_andnot_pd(_mm256_cmp_pd(share, zero, _CMP_EQ_OQ), keep);
-            const __m256d allOpaque = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(opaque));
             __m128i bytes[3];
             for (int i = 0; i < 3; ++i) {
-                const __m256d colour = _mm256_blendv_pd(weighted[i], plain[i], allOpaque);
+                const __m256d colour = _mm256_blendv_pd(plain[i], weighted[i], notOpaque);
                 bytes[i] = snapBytes(_mm256_div_pd(colour, share));
             }
             const __m128i out = packPixels(bytes[0], bytes[1], bytes[2], _mm_set1_epi32(255));

@@ -158,7 +158,7 @@ void ScanFill::cross(std::int64_t x, std::int64_t y, int direction) {
         return;
     }
     if (describing_) {
-        describe(y, x, x + 1, x, direction);
+        describe(y, x, x + 1, direction);
         return;
     }
     unsigned short& c = cellRow(y)[x];
@@ -171,7 +171,7 @@ void ScanFill::mark(std::int64_t x, std::int64_t y) {
         return;
     }
     if (describing_) {
-        describe(y, x, x + 1, -1, 0);
+        describe(y, x, x + 1, 0);
         return;
     }
     unsigned short& c = cellRow(y)[x];
@@ -191,7 +191,7 @@ void ScanFill::markRun(std::int64_t y, std::int64_t from, std::int64_t to) {
         return;
     }
     if (describing_) {
-        describe(y, lo, hi + 1, -1, 0);
+        describe(y, lo, hi + 1, 0);
         return;
     }
     unsigned short* row = cellRow(y);
@@ -378,16 +378,16 @@ void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     // one range once the walk leaves it.
     std::int64_t runFirst = x;
     if (describing_) {
-        std::int64_t crossAt = -1;
+        int turn = 0;
         for (std::int64_t k = midLo; k < midHi; ++k) {
             if (!(k == 0 && turning) && newRow && y != b.y) {
-                crossAt = x;
+                turn = sy;
             }
             newRow = false;
             e += twoAy;
             if (e > 0) {
-                describe(y, std::min(runFirst, x), std::max(runFirst, x) + 1, crossAt, sy);
-                crossAt = -1;
+                describe(y, std::min(runFirst, x), std::max(runFirst, x) + 1, turn);
+                turn = 0;
                 y += sy;
                 e -= twoAx;
                 newRow = true;
@@ -397,7 +397,7 @@ void ScanFill::traceXMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
         }
         if (!newRow) {
             const std::int64_t last = x - sx;
-            describe(y, std::min(runFirst, last), std::max(runFirst, last) + 1, crossAt, sy);
+            describe(y, std::min(runFirst, last), std::max(runFirst, last) + 1, turn);
         }
         return;
     }
@@ -474,13 +474,39 @@ void ScanFill::traceYMajor(_VORNPOINT a, _VORNPOINT b, bool turning) {
     // Every step lies on the rows traced and left of the right edge; those
     // left of the buffer count into the row's carry.
     const unsigned short delta = sy > 0 ? 1 : 16;
+    if (describing_) {
+        // One column per row, and no cells: the loop keeps to that.
+        std::int64_t k = kLo;
+        if (k == 0 && turning) {
+            mark(x, y);
+            e += twoAx;
+            if (e > 0) {
+                x += sx;
+                e -= twoAy;
+            }
+            y += sy;
+            ++k;
+        }
+        for (; k < kHi; ++k) {
+            if (x < 0) {
+                carryRow(y, sy);
+            } else {
+                describe(y, x, x + 1, sy);
+            }
+            e += twoAx;
+            if (e > 0) {
+                x += sx;
+                e -= twoAy;
+            }
+            y += sy;
+        }
+        return;
+    }
     for (std::int64_t k = kLo; k < kHi; ++k) {
         if (k == 0 && turning) {
             mark(x, y);
         } else if (x < 0) {
             carryRow(y, sy);
-        } else if (describing_) {
-            describe(y, x, x + 1, x, sy);
         } else {
             unsigned short& c = cellRow(y)[x];
             c = static_cast<unsigned short>(c + delta);

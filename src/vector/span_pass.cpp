@@ -5,7 +5,10 @@
 // descriptions or from their cells. Both visit only the columns that each
 // row's ranges name and treat a run of zero cells in one go; the rule
 // applied to every cell is the map pass of fillMap. Covered runs are
-// gathered while a band's cells are in the cache and painted after it.
+// gathered while a band's cells are in the cache and painted after it;
+// rows painted from their descriptions have no cells, and when the colour
+// simply replaces the pixels their runs are painted at once, so that the
+// stores of one row drain while the next is worked out.
 
 #include "vector/vector.h"
 
@@ -230,6 +233,17 @@ public:
         runs_[count_++] = Entry{y, from, to};
     }
 
+    /// Pixels from..to of row y, both included, painted at once when the
+    /// colour simply replaces them (no cells to keep in the cache then),
+    /// else gathered as by add.
+    void addNow(int y, int from, int to) {
+        if (painter_.kind == Painter::Write) {
+            write(y, from, to);
+        } else {
+            add(y, from, to);
+        }
+    }
+
     /// Every non-zero cell of [from, to] of row y.
     void addCells(int y, const unsigned short* cells, int from, int to) {
         const int end = to + 1;
@@ -249,18 +263,7 @@ public:
         if (painter_.kind == Painter::Write) {
             // The common case without the painter's dispatch.
             for (int i = 0; i < count_; ++i) {
-                _VORNRGBAQUAD* p =
-                    pixels_ +
-                    static_cast<std::size_t>(runs_[i].y) * static_cast<std::size_t>(width_) +
-                    runs_[i].from;
-                const int n = runs_[i].to - runs_[i].from + 1;
-                if (n <= 4) {
-                    for (int k = 0; k < n; ++k) {
-                        p[k] = painter_.colour;
-                    }
-                } else {
-                    kernels_.fillPixels(p, static_cast<std::size_t>(n), painter_.colour);
-                }
+                write(runs_[i].y, runs_[i].from, runs_[i].to);
             }
             count_ = 0;
             return;
@@ -279,6 +282,19 @@ public:
     }
 
 private:
+    void write(int y, int from, int to) {
+        _VORNRGBAQUAD* p =
+            pixels_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + from;
+        const int n = to - from + 1;
+        if (n <= 4) {
+            for (int k = 0; k < n; ++k) {
+                p[k] = painter_.colour;
+            }
+        } else {
+            kernels_.fillPixels(p, static_cast<std::size_t>(n), painter_.colour);
+        }
+    }
+
     struct Entry {
         int y;
         int from;
@@ -476,42 +492,37 @@ void ScanFill::paintDescribed(int y, int x0, int x1, CoveredRuns& covered) {
     // Left to right over the written columns, overlapping or touching
     // ones taken together: they are covered, and so are the empty columns
     // before them (from x0 on) while the winding is not 0; after them the
-    // winding has changed by their crossings.
+    // winding has changed by their crossings. Groups neither overlap nor
+    // touch, so a covered run ends exactly where a group is followed by a
+    // winding of 0; it reaches x1 when the winding stays non-zero.
     int start = -1;
-    int end = -1;                        // the run being gathered: start..end - 1
-    auto cover = [&](int from, int to) { // to excluded
-        if (start >= 0 && from <= end) {
-            end = std::max(end, to);
-            return;
-        }
-        if (start >= 0) {
-            covered.add(y, start, end - 1);
-        }
-        start = from;
-        end = to;
-    };
-    int pos = x0;
+    int end = x0; // the covered run being gathered: start..end - 1
     int i = 0;
     while (i < n) {
         const int begin = d[i].begin;
         int stop = d[i].end;
-        int turn = d[i].cross >= 0 ? d[i].direction : 0;
+        int turn = d[i].turn;
         for (++i; i < n && d[i].begin <= stop; ++i) {
             stop = std::max(stop, d[i].end);
-            turn += d[i].cross >= 0 ? d[i].direction : 0;
+            turn += d[i].turn;
         }
-        if (w != 0 && begin > pos) {
-            cover(pos, begin);
+        if (start < 0) {
+            start = w != 0 ? x0 : begin;
+        } else if (w == 0) {
+            covered.addNow(y, start, end - 1);
+            start = begin;
         }
-        cover(begin, stop);
+        end = stop;
         w = static_cast<unsigned short>(w + turn);
-        pos = stop;
     }
-    if (w != 0 && pos <= x1) {
-        cover(pos, x1 + 1);
+    if (w != 0) {
+        if (start < 0) {
+            start = x0;
+        }
+        end = std::max(end, x1 + 1);
     }
     if (start >= 0) {
-        covered.add(y, start, end - 1);
+        covered.addNow(y, start, end - 1);
     }
 }
 

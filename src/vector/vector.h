@@ -268,24 +268,22 @@ private:
 
     // A band may first be traced without cells, each edge describing what
     // it writes on a row: the columns [begin, end) and, when it counts a
-    // crossing there, its column and direction (cross is -1 otherwise).
+    // crossing there, the crossing's direction (turn is 0 otherwise).
     // While a row has no cells of earlier contours and fewer than 16
     // crossings, these describe its cells exactly: marked and crossed
     // cells are covered, empty ones while the winding is not 0.
     struct Described {
         std::int32_t begin;
         std::int32_t end;
-        std::int32_t cross;
-        std::int32_t direction;
+        std::int32_t turn;
     };
     static constexpr int kDescribed = 8;
     /// Rows traced together without cells.
-    static constexpr int kDescribedRows = 32;
+    static constexpr int kDescribedRows = 64;
     /// Contours of at most this many edges are traced left to right.
     static constexpr int kOrderedEdges = 32;
 
-    void describe(std::int64_t y, std::int64_t begin, std::int64_t end, std::int64_t cross,
-                  int direction) {
+    void describe(std::int64_t y, std::int64_t begin, std::int64_t end, int turn) {
         const std::size_t r = static_cast<std::size_t>(y - rowLo_);
         const std::int32_t n = describedCount_[r];
         if (n == kDescribed) {
@@ -293,8 +291,7 @@ private:
             return;
         }
         described_[r][n] =
-            Described{static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end),
-                      static_cast<std::int32_t>(cross), direction};
+            Described{static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end), turn};
         describedCount_[r] = n + 1;
     }
 
