@@ -79,6 +79,19 @@ bool extendedHeaderSize(std::uint32_t size) {
            size == kV5HeaderBytes;
 }
 
+/// The fields that every header from the 40-byte one on has, at the same
+/// offsets.
+void takeInfoFields(const unsigned char* raw, BmpHeader& header) {
+    header.width = s32(raw + 4);
+    header.height = s32(raw + 8);
+    header.planes = u16(raw + 12);
+    header.bitCount = s16(raw + 14);
+    header.compression = u32(raw + 16);
+    header.densityX = s32(raw + 24);
+    header.densityY = s32(raw + 28);
+    header.coloursUsed = u32(raw + 32);
+}
+
 /// Reads the header of the generation `header.headerSize` names, whose
 /// first four bytes (the size) were already read. False for a generation
 /// the reader does not know.
@@ -86,14 +99,7 @@ bool readInfoHeader(ByteSource& source, BmpHeader& header, bool extended) {
     unsigned char raw[kV5HeaderBytes] = {};
     if (extended && extendedHeaderSize(header.headerSize)) {
         source.read(raw + 4, header.headerSize - 4);
-        header.width = s32(raw + 4);
-        header.height = s32(raw + 8);
-        header.planes = u16(raw + 12);
-        header.bitCount = s16(raw + 14);
-        header.compression = u32(raw + 16);
-        header.densityX = s32(raw + 24);
-        header.densityY = s32(raw + 28);
-        header.coloursUsed = u32(raw + 32);
+        takeInfoFields(raw, header);
         const int masks = header.headerSize >= kAlphaMaskHeaderBytes ? 4 : 3;
         for (int i = 0; i < masks; ++i) {
             header.mask[i] = u32(raw + 40 + 4 * i);
@@ -112,14 +118,7 @@ bool readInfoHeader(ByteSource& source, BmpHeader& header, bool extended) {
     case kExtendedHeaderBytes:
         // The extended header's last 24 bytes are read past unused.
         source.read(raw + 4, header.headerSize - 4);
-        header.width = s32(raw + 4);
-        header.height = s32(raw + 8);
-        header.planes = u16(raw + 12);
-        header.bitCount = s16(raw + 14);
-        header.compression = u32(raw + 16);
-        header.densityX = s32(raw + 24);
-        header.densityY = s32(raw + 28);
-        header.coloursUsed = u32(raw + 32);
+        takeInfoFields(raw, header);
         return true;
     default:
         return false;
