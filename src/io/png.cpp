@@ -121,6 +121,15 @@ bool readHeader(PngRead& r) {
     png_set_read_fn(r.png, r.source, readFromSource);
     // libpng's own limits match Build's; the checks below refine them.
     png_set_user_limits(r.png, kMaxSide, kMaxSide);
+    // libpng reads text, colour profiles and the like whole, into memory of
+    // the length each chunk claims, before it could find the file too short:
+    // a few bytes could ask for gigabytes. The reader uses none of them, so
+    // they are skipped unread, as are chunks libpng does not know.
+    static const png_byte kSkipped[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0eXIf\0pCAL\0sCAL\0"
+                                       "tIME\0hIST\0oFFs";
+    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kSkipped,
+                                static_cast<int>(sizeof kSkipped / 5));
     png_read_info(r.png, r.info);
 
     int bitDepth = 0;

@@ -133,6 +133,11 @@ TEST_F(PeakAllocation, HugeClaimsInSmallFilesAllocateNothingLarge) {
         claims.push_back(
             pngFile(w, h, depth, depth == 1 ? 0 : 6, {{"IDAT", {0x78, 0x9C, 0x63, 0, 0}}}));
     }
+    // A text chunk claiming 1.7 GB (libpng reads such chunks whole): its
+    // length 20 becomes 0x69000038, big-endian.
+    claims.push_back(pngFile(4, 4, 8, 6, {{"iTXt", Bytes(20, 'a')}}));
+    claims.back()[33] = 0x69;
+    claims.back()[36] = 0x38;
 #endif
 #if defined(VORN_HAVE_IMAGELIB)
     const char* gif = "gif/gifs/static_nontransparent.gif";
